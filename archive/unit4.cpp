@@ -1,0 +1,6 @@
+#include "archive/unit4.h"
+
+TForm4::TForm4(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Archív"));
+}

@@ -1,0 +1,6 @@
+#include "output/unit2.h"
+
+TForm2::TForm2(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Tiskový náhled"));
+}

@@ -1,0 +1,31 @@
+#include "platform/errorbox.h"
+
+#include "platform/apperror.h"
+#include "platform/messages.h"
+
+#include <QMessageBox>
+
+WeighApplication::WeighApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool WeighApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const AppError& e) {
+        showError(e.message());
+    } catch (const std::exception& e) {
+        showError(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+void installMessageBoxSink() {
+    setMessageSink([](MessageKind kind, const QString& text) {
+        QWidget* parent = QApplication::activeModalWidget();
+        if (!parent)
+            parent = QApplication::activeWindow();
+        if (kind == MessageKind::Error)
+            QMessageBox::critical(parent, QStringLiteral("Chyba"), text);
+        else
+            QMessageBox::information(parent, QStringLiteral("Informace"), text);
+    });
+}

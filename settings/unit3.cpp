@@ -1,0 +1,6 @@
+#include "settings/unit3.h"
+
+TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Nastavení"));
+}
