@@ -13,7 +13,7 @@ BarLayout spreadAcross(int barWidth, const std::vector<BarItem>& items) {
     layout.gap = free / (visible + 1); // C++ division truncates toward zero
     layout.lefts.assign(items.size(), 0);
     int next = layout.gap;
-    for (size_t i = 0; i < items.size(); ++i) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
         if (!items[i].visible)
             continue;
         layout.lefts[i] = next;

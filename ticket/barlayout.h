@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 // Spreads the visible items of a button bar evenly: the free width (bar width
