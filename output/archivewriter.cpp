@@ -1,0 +1,168 @@
+#include "output/archivewriter.h"
+
+#include "platform/codepage.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 kFirstLineSkipSize = 128;
+
+ArchiveFaultHook& faultHook() {
+    static ArchiveFaultHook hook;
+    return hook;
+}
+
+int injectedFault(ArchiveStep step) {
+    return faultHook() ? faultHook()(step) : 0;
+}
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+[[noreturn]] void failWrite(const QString& path, int error) {
+    throw ArchiveWriteError(QStringLiteral("Chyba zápisu do souboru %1: %2")
+                                .arg(QDir::toNativeSeparators(path), systemError(error)));
+}
+
+// One level only: a missing parent is reported at its own level already, and
+// creating it here would hide that.
+void ensureFolder(const QString& path) {
+    if (QFileInfo(path).isDir())
+        return;
+    if (!QDir().mkdir(path))
+        showError(QStringLiteral("Nelze vytvořit adresář: ") + QDir::toNativeSeparators(path));
+}
+
+// A folder of the day's name is not the day's file.
+bool fileExists(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+void createEmpty(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+int openForAppend(const QString& path) {
+    if (const int fault = injectedFault(ArchiveStep::Open)) {
+        errno = fault;
+        return -1;
+    }
+    const QByteArray native = QFile::encodeName(path);
+    int fd;
+    do
+        fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+void writeAll(int fd, const QByteArray& bytes, const QString& path) {
+    if (const int fault = injectedFault(ArchiveStep::Write))
+        failWrite(path, fault);
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            failWrite(path, errno);
+        }
+        data += n;
+        left -= n;
+    }
+}
+
+} // namespace
+
+ArchiveFaultHook setArchiveFaultHook(ArchiveFaultHook hook) {
+    return std::exchange(faultHook(), std::move(hook));
+}
+
+bool appendToArchive(const QStringList& lines, const QDate& date) {
+    // The root keeps its trailing separator in the message, as the operator
+    // has always seen it.
+    const QString root = paths::archiveRoot();
+    const QString year = root + QString::number(date.year());
+    const QString month = year + QLatin1Char('/') + QString::number(date.month());
+    const QString file =
+        month + QLatin1Char('/') + QString::number(date.day()) + QStringLiteral(".dat");
+
+    ensureFolder(root);
+    ensureFolder(year);
+    ensureFolder(month);
+
+    if (!fileExists(file)) {
+        createEmpty(file);
+        if (!fileExists(file)) {
+            showError(QStringLiteral("Nelze vytvořit soubor: ") + QDir::toNativeSeparators(file));
+            return false;
+        }
+    }
+
+    FileDescriptor fd(openForAppend(file));
+    if (fd.get() < 0) {
+        showError(QStringLiteral("Nelze otevřít soubor: ") + QDir::toNativeSeparators(file));
+        return false;
+    }
+
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        failWrite(file, errno);
+    const qsizetype first = st.st_size >= kFirstLineSkipSize ? 1 : 0;
+
+    QByteArray bytes;
+    for (qsizetype i = first; i < lines.size(); ++i) {
+        bytes += cp1250::encode(lines.at(i));
+        bytes += "\r\n";
+    }
+    writeAll(fd.get(), bytes, file);
+
+    // A ticket that is printed but lost from the archive by a crash or power
+    // cut is worse than a slow print, so the bytes go to disk before success.
+    if (const int fault = injectedFault(ArchiveStep::Sync))
+        failWrite(file, fault);
+    // Special files (a terminal, /dev/full) cannot sync; only a failure of a
+    // real sync is a lost ticket.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+        failWrite(file, errno);
+
+    const int raw = fd.release();
+    if (const int fault = injectedFault(ArchiveStep::Close)) {
+        ::close(raw);
+        failWrite(file, fault);
+    }
+    if (::close(raw) != 0 && errno != EINTR)
+        failWrite(file, errno);
+    return true;
+}
