@@ -74,8 +74,17 @@ QString formatGeneral(double value, QChar decimalSeparator) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     QString s = QString::fromLatin1(buf, r.ptr - buf);
-    // "1e+20" -> "1E+20"; the decimal mark follows the system
-    s.replace(QLatin1Char('e'), QLatin1Char('E'));
+    // The runtime's general format writes a bare exponent: "1E15" and "1E-5"
+    // where to_chars gives "1e+15" and "1e-05".
+    if (const qsizetype e = s.indexOf(QLatin1Char('e')); e >= 0) {
+        QString exponent = s.mid(e + 1);
+        const bool negative = exponent.startsWith(QLatin1Char('-'));
+        if (negative || exponent.startsWith(QLatin1Char('+')))
+            exponent.remove(0, 1);
+        while (exponent.size() > 1 && exponent.startsWith(QLatin1Char('0')))
+            exponent.remove(0, 1);
+        s = s.left(e) + QLatin1Char('E') + (negative ? QStringLiteral("-") : QString()) + exponent;
+    }
     s.replace(QLatin1Char('.'), decimalSeparator);
     return s;
 }

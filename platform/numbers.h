@@ -12,6 +12,7 @@ double weightTextToFloat(const QString& text, QChar decimalSeparator);
 
 // The general number format of weight sums: at most 15 significant digits,
 // no trailing zeros, no grouping, the system's decimal separator.
-// 0.1 + 0.2 gives "0,3" under Czech conventions.
+// 0.1 + 0.2 gives "0,3" under Czech conventions. Numbers of more than fifteen
+// integer digits or below 0.0001 come out scientific, as "1E15" or "1,5E-7".
 QString formatGeneral(double value);
 QString formatGeneral(double value, QChar decimalSeparator);
