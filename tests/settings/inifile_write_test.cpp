@@ -258,6 +258,19 @@ TEST(IniFileWriteFailure, AnEmptyFolderInTheFilesPlace) {
     EXPECT_EQ(dir.entries(), QStringList{QStringLiteral("vaznilistek.ini")});
 }
 
+// Opening a pipe for reading would wait for a writer for ever; neither the
+// read nor the write may touch it.
+TEST(IniFileWriteFailure, APipeInTheFilesPlace) {
+    Scratch dir;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path()).constData(), 0644), 0);
+    IniFile ini(dir.path());
+    EXPECT_EQ(ini.readInteger(qs("COM"), qs("port"), 1), 1);
+    expectWriteError(ini, dir.path());
+    EXPECT_FALSE(QFileInfo(dir.path()).isFile());
+    EXPECT_TRUE(QFileInfo::exists(dir.path()));
+    EXPECT_EQ(dir.entries(), QStringList{QStringLiteral("vaznilistek.ini")});
+}
+
 TEST(IniFileWriteFailure, APathBelowARegularFile) {
     Scratch dir;
     const QString plain = dir.file(QStringLiteral("plain"));
