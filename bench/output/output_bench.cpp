@@ -1,0 +1,86 @@
+// Ticket output and print-frame decoding against the serial line's pace: at
+// 9600 bit/s (10 bits a character) one byte takes about 1.04 ms, so an
+// 18-byte item frame takes about 18.75 ms to arrive.
+#include "link/printframe.h"
+#include "output/archivewriter.h"
+#include "output/tickettext.h"
+#include "platform/messages.h"
+#include "tests/support/tempdir.h"
+
+#include <QDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 7), QTime(21, 5, 9));
+const QString kg = QStringLiteral("kg");
+
+TicketGrid ticketOf(int rows) {
+    TicketGrid grid;
+    grid.setColumnWidth(TicketGrid::Time, 85);
+    grid.setColumnWidth(TicketGrid::Description, 130);
+    grid.writeCaptions();
+    grid.reset(TicketGrid::TotalsWriter::StartUp, kNow, kg);
+    for (int i = 1; i <= rows; ++i) {
+        const int row = grid.addWeighing(QString::number(i), QStringLiteral("12:34:56"),
+                                         QStringLiteral("%1,500 kg").arg(i),
+                                         TicketGrid::TotalsWriter::Weighing, kNow, kg);
+        grid.setCell(TicketGrid::Description, row, QStringLiteral("štěrk 16/32"));
+    }
+    return grid;
+}
+
+void BM_BuildTicketText(benchmark::State& state) {
+    const TicketGrid grid = ticketOf(int(state.range(0)));
+    TicketLayoutOptions options;
+    options.header = QStringLiteral("Štěrkovna Úvaly\r\nTel. 123 456 789\r\n");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(buildTicketText(grid, options, kNow));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_BuildTicketText)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Each iteration appends to a fresh day file, fsync included.
+void BM_AppendToArchive(benchmark::State& state) {
+    ScratchExecutableDir dir;
+    setMessageSink([](MessageKind, const QString&) {});
+    const QStringList lines = buildTicketText(ticketOf(int(state.range(0))), {}, kNow);
+    int day = 0;
+    for (auto _ : state) {
+        const QDate date = QDate(2000, 1, 1).addDays(day++);
+        if (!appendToArchive(lines, date))
+            state.SkipWithError("archive not written");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_AppendToArchive)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// 10,000 item frames, one per delivery as they arrive from the line.
+void BM_DecodePrintFrames(benchmark::State& state) {
+    QStringList frames;
+    for (int i = 0; i < 10000; ++i)
+        frames.append(QStringLiteral("%1, %2.25 kg").arg(i % 1000, 3).arg(i % 100, 3) +
+                      QStringLiteral("  \r\n"));
+    if (frames[0].size() != 18) {
+        state.SkipWithError("bench frame is not 18 characters");
+        return;
+    }
+    for (auto _ : state) {
+        QString buffer;
+        int decoded = 0;
+        for (const QString& f : frames) {
+            buffer += f;
+            for (PrintFrame p = takePrintFrame(buffer, kg, QLatin1Char(','));
+                 p.kind != PrintFrame::Kind::None; p = takePrintFrame(buffer, kg, QLatin1Char(',')))
+                ++decoded;
+        }
+        if (decoded != frames.size())
+            state.SkipWithError("frames lost");
+    }
+    state.SetItemsProcessed(state.iterations() * frames.size());
+}
+BENCHMARK(BM_DecodePrintFrames)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
