@@ -7,6 +7,8 @@
 #include <QPrinterInfo>
 #include <QTextLayout>
 
+#include <utility>
+
 namespace {
 
 PrintFunction& printFunction() {
