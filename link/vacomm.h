@@ -209,6 +209,7 @@ struct TVaCommShared {
     const quint64 generation;
     int wakeFd = -1; // written once at Close, never read back
     std::shared_ptr<std::atomic<int>> pending;
+    std::atomic<quint64> handled{0}; // hand-overs the GUI thread has finished
     TVaCustomComm* port = nullptr;
 };
 
