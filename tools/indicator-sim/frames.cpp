@@ -61,7 +61,9 @@ QByteArray liveFrame(const Reading& reading, int format) {
 }
 
 QByteArray itemFrame(int sequence, double weight, const QString& unit) {
-    const QByteArray body = printf8("%d,%6.2f ", sequence, weight) + unit.toLatin1();
+    // The blank after the comma must come first: the weight field starts
+    // after the first blank, whatever the width of the number.
+    const QByteArray body = printf8("%d, %.2f ", sequence, weight) + unit.toLatin1();
     return padTo(body, kItemLengths, int(std::size(kItemLengths)));
 }
 

@@ -14,10 +14,15 @@ bool toNumber(const QString& text, double& out) {
     return ok;
 }
 
+// Leaves `out` alone unless the text is a number in range, so that a
+// refused command changes nothing.
 bool toInt(const QString& text, int& out, int min, int max) {
     bool ok = false;
-    out = text.toInt(&ok);
-    return ok && out >= min && out <= max;
+    const int value = text.toInt(&ok);
+    if (!ok || value < min || value > max)
+        return false;
+    out = value;
+    return true;
 }
 
 // "\r" and "\n" typed literally stand for CR and LF.
