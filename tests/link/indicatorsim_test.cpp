@@ -1,3 +1,4 @@
+#include "link/printframe.h"
 #include "link/weightframe.h"
 #include "tools/indicator-sim/frames.h"
 #include "tools/indicator-sim/simulator.h"
@@ -157,6 +158,26 @@ TEST(SimulatorCommandErrors, WaitAndQuitAreReported) {
     EXPECT_EQ(sim.command(QStringLiteral("wait 250")).waitMs, 250);
     EXPECT_TRUE(sim.command(QStringLiteral("quit")).quit);
     EXPECT_TRUE(sim.command(QStringLiteral("# a comment")).error.isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// Print frames from the simulator must come out of the program's print-frame
+// decoder as a weighing and a ticket total.
+TEST(PrintFramesDecoded, ItemAndTotalReadByPrintFrameDecoder) {
+    const QString unit = QStringLiteral("kg");
+    QString buffer = QString::fromLatin1(indicator::itemFrame(12, 1234.5, unit) +
+                                         indicator::totalFrame(1, 1234.5, unit));
+    const PrintFrame item = takePrintFrame(buffer, unit, QLatin1Char(','));
+    EXPECT_EQ(item.kind, PrintFrame::Kind::Item);
+    EXPECT_EQ(item.sequence.toStdString(), "12");
+    EXPECT_EQ(item.weight.toStdString(), "1234,50 kg");
+    const PrintFrame total = takePrintFrame(buffer, unit, QLatin1Char(','));
+    EXPECT_EQ(total.kind, PrintFrame::Kind::Total);
+    EXPECT_EQ(total.weight.toStdString(), "  1234.50 kg");
+    EXPECT_TRUE(buffer.isEmpty());
 }
 
 } // namespace
