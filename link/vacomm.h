@@ -47,8 +47,8 @@ enum TVaControlDtr { dtrDisabled, dtrEnabled, dtrHandshake };
 enum TVaControlRts { rtsDisabled, rtsEnabled, rtsHandshake, rtsToggle };
 enum TVaThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
-// Set members carry the Win32 bit values so that a set is also the mask the
-// design speaks of.
+// Set members carry the Win32 bit values (DCB flags, EV_ events), so that a
+// Windows back end can hand a set to the system as it is.
 using TVaCommOptions = unsigned;
 constexpr TVaCommOptions coErrorChar = 0x400;
 constexpr TVaCommOptions coNullStrip = 0x800;
