@@ -1,0 +1,578 @@
+// The main window driven as an operator would: clicks, typed keys, frames
+// arriving on a real pseudo-terminal, close and start again.
+#include "output/ticketprinter.h"
+#include "output/unit2.h"
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/localeconventions.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
+#include "settings/unit3.h"
+#include "tests/support/tempdir.h"
+#include "ticket/descriptionbox.h"
+#include "ticket/stringgrid.h"
+#include "ticket/unit1.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <memory>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 7), QTime(21, 5, 9));
+
+// One weighing station: a scratch folder for the executable's files, a
+// pseudo-terminal as the scale, recorded message boxes and print jobs.
+class Station {
+public:
+    explicit Station(const QByteArray& settings = {}, bool withScale = true) {
+        setConventions(LocaleConventions::czech());
+        clock_::setNow([] { return kNow; });
+        m_previousDir = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        m_previousSink =
+            setMessageSink([this](MessageKind, const QString& text) { messages.append(text); });
+        m_previousPrint = setPrintFunction([this](const QStringList& lines) {
+            if (!printFailure.isEmpty())
+                throw PrintError(printFailure);
+            printed.append(lines);
+        });
+        QByteArray ini = settings;
+        if (withScale) {
+            char name[256] = {};
+            termios raw{};
+            cfmakeraw(&raw);
+            if (openpty(&m_master, &m_slave, name, &raw, nullptr) != 0)
+                qFatal("openpty failed");
+            ini += "\r\n[COM]\r\ndevice=" + QByteArray(name) + "\r\n";
+        } else {
+            ini += "\r\n[COM]\r\ndevice=/nonexistent/scale-tty\r\n";
+        }
+        writeFileBytes(iniPath(), ini);
+    }
+
+    ~Station() {
+        form.reset();
+        if (m_master >= 0)
+            ::close(m_master);
+        if (m_slave >= 0)
+            ::close(m_slave);
+        setPrintFunction(m_previousPrint);
+        setMessageSink(m_previousSink);
+        clock_::setNow({});
+        QDir::setCurrent(m_previousDir);
+    }
+
+    QString iniPath() const { return dir.file(QStringLiteral("vaznilistek.ini")); }
+
+    TForm1* start() {
+        form = std::make_unique<TForm1>();
+        form2 = new TForm2(form.get());
+        form->setPreviewWindow(form2);
+        form->show();
+        form->activateWindow();
+        if (!QTest::qWaitForWindowActive(form.get()))
+            qWarning("main window did not become active");
+        return form.get();
+    }
+
+    void restart() {
+        form->close();
+        form.reset();
+        start();
+    }
+
+    void send(const QByteArray& bytes) const {
+        if (::write(m_master, bytes.constData(), size_t(bytes.size())) != bytes.size())
+            qFatal("write to the scale's pty failed");
+    }
+
+    QString cell(int column, int row) const { return form->ticket().cell(column, row); }
+    int rows() const { return form->ticket().rowCount(); }
+
+    void typeKey(Qt::Key key, const QString& text = {}) const {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QTest::sendKeyEvent(QTest::Click, focus, key, text, Qt::NoModifier);
+    }
+    void typeText(const QString& text) const {
+        for (QChar ch : text)
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
+                                QString(ch), Qt::NoModifier);
+    }
+
+    ScratchExecutableDir dir;
+    std::unique_ptr<TForm1> form;
+    TForm2* form2 = nullptr;
+    QStringList messages;
+    QList<QStringList> printed;
+    QString printFailure;
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_previousDir;
+    MessageSink m_previousSink;
+    PrintFunction m_previousPrint;
+};
+
+const QByteArray kLive = "[zobrazeni]\r\nstalyPrijem=1\r\n";
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+private slots:
+    void freshStartShowsDefaults();
+    void openFailureIsReportedAndWindowComesUp();
+    void liveWeightFromTheSerialLine();
+    void okButtonRecordsTheWeightLabel();
+    void sumsUseTheGeneralFormat();
+    void onlyTheFirstDigitAfterEnterRecords();
+    void overloadStopsClicksButNotDigits();
+    void timerRecordsEveryPeriod();
+    void wordListModeLearnsWordsOnce();
+    void comboBoxLiesOverTheEditedCell();
+    void enterOnADescriptionOpensTheComboWithItsText();
+    void dialogKeyFromTheComboReachesTheGrid();
+    void plainModeLimitsTheDescriptionLength();
+    void unprintedRowsSurviveCloseAndStart();
+    void damagedUnprintedRowsLeaveAUsableTicket();
+    void closeStoresShownColumnWidthsOnly();
+    void buttonBarLayout_data();
+    void buttonBarLayout();
+    void printArchivesPrintsAndResets();
+    void previewClosedWithoutPrintingStillResets();
+    void printFailureKeepsTheTicket();
+    void printFramesBecomeRowsAndTotalPrints();
+};
+
+void Form1Test::freshStartShowsDefaults() {
+    Station s({}, true);
+    TForm1* f = s.start();
+    QCOMPARE(s.messages, QStringList());
+    QCOMPARE(s.rows(), 2);
+    QCOMPARE(s.cell(0, 0), QStringLiteral("Poř.číslo"));
+    QCOMPARE(s.cell(3, 0), QStringLiteral("Hmotnost"));
+    QCOMPARE(s.cell(0, 1), QStringLiteral("Celkem 0"));
+    QCOMPARE(s.cell(1, 1), QStringLiteral("21:05:09"));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("dne: 7.12.2026"));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("0 kg"));
+    QVERIFY(f->StringGrid1->isColumnHidden(1));
+    QVERIFY(f->StringGrid1->isColumnHidden(2));
+    QVERIFY(!f->StringGrid1->isColumnHidden(0));
+    QCOMPARE(f->Label1->text(), QStringLiteral("0,000 kg"));
+    QVERIFY(f->Panel2->isHidden());
+    QVERIFY(f->BitBtn4->isHidden());
+    QCOMPARE(f->size(), QSize(370, 600));
+    QCOMPARE(f->descriptionLimit(), 14);
+    QVERIFY(f->sequenceNumbers());
+    QVERIFY(f->StatusBar1->findChild<QLabel*>()->text() ==
+            QStringLiteral("Tarvik & Omsel Software"));
+    QVERIFY(!f->Timer1->isActive());
+}
+
+void Form1Test::openFailureIsReportedAndWindowComesUp() {
+    Station s(kLive, false);
+    TForm1* f = s.start();
+    QCOMPARE(s.messages.size(), 1);
+    QVERIFY2(s.messages[0].startsWith(QStringLiteral("Specified device not found")),
+             qPrintable(s.messages[0]));
+    QVERIFY(s.messages[0].contains(QStringLiteral("/nonexistent/scale-tty")));
+    QVERIFY(f->isVisible());
+    QCOMPARE(s.cell(0, 1), QStringLiteral("Celkem 0"));
+    QCOMPARE(f->Label1->text(), QStringLiteral("0,000 kg"));
+}
+
+void Form1Test::liveWeightFromTheSerialLine() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    s.send("ST,GS,+  12.500kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("12,500 kg"));
+    QCOMPARE(f->scaleState(), 0);
+    s.send("US,GS,+  12.520kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("12,520 kg"));
+    QCOMPARE(f->scaleState(), 1);
+    QCOMPARE(f->SpeedButton1->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    s.send("OL,GS,+ ------kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("Přetíženo"));
+    QCOMPARE(f->scaleState(), 2);
+    QVERIFY(!f->SpeedButton1->isEnabled());
+    QCOMPARE(f->Label1->palette().color(QPalette::WindowText), QColor(Qt::red));
+}
+
+void Form1Test::okButtonRecordsTheWeightLabel() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(s.rows(), 3);
+    QCOMPARE(s.cell(0, 1), QStringLiteral("1"));
+    QCOMPARE(s.cell(1, 1), QStringLiteral("21:05:09"));
+    QCOMPARE(s.cell(2, 1), QString());
+    QCOMPARE(s.cell(3, 1), QStringLiteral("0,000 kg"));
+    QCOMPARE(s.cell(0, 2), QStringLiteral("Celkem 1"));
+    QCOMPARE(s.cell(2, 2), QStringLiteral("dne 7.12.2026"));
+    QCOMPARE(s.cell(3, 2), QStringLiteral("0 kg"));
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(s.cell(0, 3), QStringLiteral("3"));
+    QCOMPARE(s.cell(0, 4), QStringLiteral("Celkem 3"));
+    QCOMPARE(f->ticket().weighingCount, s.rows() - 2);
+    // The new row's description cell is current and the grid has the focus.
+    QCOMPARE(f->StringGrid1->row(), 3);
+    QCOMPARE(f->StringGrid1->col(), 2);
+    QVERIFY(f->StringGrid1->hasFocus());
+}
+
+void Form1Test::sumsUseTheGeneralFormat() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    s.send("ST,GS,+   0.1kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("0,1 kg"));
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.send("ST,GS,+   0.2kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("0,2 kg"));
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(s.cell(3, 3), QStringLiteral("0,3 kg"));
+}
+
+void Form1Test::onlyTheFirstDigitAfterEnterRecords() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    f->StringGrid1->setFocus();
+    s.typeKey(Qt::Key_1, QStringLiteral("1"));
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(f->digitLatch(), 1);
+    s.typeKey(Qt::Key_2, QStringLiteral("2"));
+    QCOMPARE(f->ticket().weighingCount, 1);
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(f->digitLatch(), 0);
+    s.typeKey(Qt::Key_3, QStringLiteral("3"));
+    QCOMPARE(f->ticket().weighingCount, 2);
+    QCOMPARE(s.cell(0, 2), QStringLiteral("2"));
+}
+
+void Form1Test::overloadStopsClicksButNotDigits() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    s.send("ST,GS,+  5.0kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("5,0 kg"));
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.send("OL,GS\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("Přetíženo"));
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->Timer1Timer();
+    QCOMPARE(f->ticket().weighingCount, 1);
+    f->StringGrid1->setFocus();
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    s.typeKey(Qt::Key_7, QStringLiteral("7"));
+    QCOMPARE(f->ticket().weighingCount, 2);
+    QCOMPARE(s.cell(3, 2), QStringLiteral("Přetíženo"));
+    QCOMPARE(s.cell(3, 3), QStringLiteral("5 kg"));
+}
+
+void Form1Test::timerRecordsEveryPeriod() {
+    Station s(kLive + "perioda=1\r\n");
+    TForm1* f = s.start();
+    QVERIFY(f->Timer1->isActive());
+    QCOMPARE(f->Timer1->interval(), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(f->ticket().weighingCount >= 1, 3000);
+    s.send("OL\r\n");
+    QTRY_COMPARE(f->scaleState(), 2);
+    const int before = f->ticket().weighingCount;
+    f->Timer1Timer();
+    QCOMPARE(f->ticket().weighingCount, before);
+
+    Station off(kLive + "perioda=-3\r\n");
+    TForm1* g = off.start();
+    QVERIFY(!g->Timer1->isActive());
+}
+
+void Form1Test::wordListModeLearnsWordsOnce() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->ComboBox1));
+    s.typeText(QStringLiteral("Písek"));
+    QVERIFY(f->ComboBox1->isListShown()); // the first character drops the list
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QVERIFY(!f->ComboBox1->isVisible());
+    QCOMPARE(s.cell(2, 1), QStringLiteral("Písek"));
+    QCOMPARE(readFileBytes(s.dir.file(QStringLiteral("popis.dat"))), QByteArray("P\xEDsek\r\n"));
+
+    // A case variant is not learned again.
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("PÍSEK"));
+    QCOMPARE(f->ComboBox1->highlighted(), 0);
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(f->ComboBox1->count(), 1);
+    // Enter takes the highlighted entry, with its own letters.
+    QCOMPARE(s.cell(2, 2), QStringLiteral("Písek"));
+    // An empty description is never learned.
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeKey(Qt::Key_Tab);
+    QCOMPARE(f->ComboBox1->count(), 1);
+
+    // Selecting the case variant shows the list entry's own letters.
+    f->StringGrid1->setCurrentIndex(f->StringGrid1->model()->index(1, 0));
+    f->StringGrid1->setCurrentIndex(f->StringGrid1->model()->index(1, 2));
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("Písek"));
+}
+
+void Form1Test::comboBoxLiesOverTheEditedCell() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    for (int i = 0; i < 40; ++i)
+        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    auto expected = [&] {
+        const QRect cell = f->StringGrid1->cellRect(2, 40);
+        return QRect(f->StringGrid1->viewport()->mapTo(f->centralWidget(), cell.topLeft()),
+                     cell.size());
+    };
+    QCOMPARE(f->ComboBox1->geometry(), expected());
+    f->StringGrid1->horizontalHeader()->resizeSection(0, 60);
+    QCOMPARE(f->ComboBox1->geometry(), expected());
+    f->StringGrid1->verticalScrollBar()->setValue(f->StringGrid1->verticalScrollBar()->value() - 3);
+    QCOMPARE(f->ComboBox1->geometry(), expected());
+    // Clicks on other columns, the title row or the totals row show nothing.
+    f->ComboBox1Exit();
+    f->StringGrid1SelectCell(3, 5);
+    f->StringGrid1SelectCell(2, 0);
+    f->StringGrid1SelectCell(2, s.rows() - 1);
+    QVERIFY(!f->ComboBox1->isVisible());
+}
+
+void Form1Test::enterOnADescriptionOpensTheComboWithItsText() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("štěrk"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->StringGrid1));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("štěrk"));
+    QCOMPARE(f->ComboBox1->lineEdit()->cursorPosition(), 5);
+    QVERIFY(f->listOpened());
+    s.typeText(QStringLiteral("y"));
+    QVERIFY(!f->ComboBox1->isListShown()); // typing after Enter does not drop the list
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("štěrky"));
+}
+
+void Form1Test::dialogKeyFromTheComboReachesTheGrid() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    QSignalSpy keys(f->StringGrid1, &TStringGrid::keyDownReceived);
+    s.typeKey(Qt::Key_Escape);
+    QCOMPARE(keys.size(), 1);
+    QCOMPARE(keys[0][0].toInt(), int(Qt::Key_Escape));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->StringGrid1));
+    QVERIFY(!f->ComboBox1->isVisible());
+}
+
+void Form1Test::plainModeLimitsTheDescriptionLength() {
+    Station s(kLive + "popis=1\r\n[popis]\r\ndelka=3\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QVERIFY(f->StringGrid1->editing());
+    QCOMPARE(f->StringGrid1->col(), 2);
+    s.typeText(QStringLiteral("abcd"));
+    QTRY_VERIFY(f->StringGrid1->isEditorOpen());
+    QLineEdit* editor = f->StringGrid1->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), QStringLiteral("abc"));
+    s.typeKey(Qt::Key_Backspace, QStringLiteral("\b"));
+    QCOMPARE(editor->text(), QStringLiteral("abc"));
+    editor->setCursorPosition(0);
+    s.typeKey(Qt::Key_Delete);
+    QCOMPARE(editor->text(), QStringLiteral("bc"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QTRY_COMPARE(s.cell(2, 1), QStringLiteral("bc"));
+}
+
+void Form1Test::unprintedRowsSurviveCloseAndStart() {
+    Station s(kLive + "save=1\r\n");
+    TForm1* f = s.start();
+    s.send("ST,GS,+  1.25kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("1,25 kg"));
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->close();
+    const QByteArray bytes = readFileBytes(paths::unprintedRowsFile());
+    QVERIFY(bytes.startsWith(QByteArray::fromHex("0204020509") +
+                             cp1250::encode(QStringLiteral("Poř.číslo"))));
+    clock_::setNow([] { return kNow.addSecs(60); });
+    s.form.reset();
+    f = s.start();
+    QCOMPARE(s.rows(), 5);
+    QCOMPARE(f->ticket().weighingCount, 3);
+    QCOMPARE(s.cell(3, 2), QStringLiteral("1,25 kg"));
+    QCOMPARE(s.cell(0, 4), QStringLiteral("Celkem 3"));
+    QCOMPARE(s.cell(1, 4), QStringLiteral("21:06:09")); // the totals row is written fresh
+    QCOMPARE(s.cell(3, 4), QStringLiteral("3,75 kg"));
+}
+
+void Form1Test::damagedUnprintedRowsLeaveAUsableTicket() {
+    Station s(kLive + "save=1\r\n");
+    const QByteArray damaged = QByteArray::fromHex("0204") + QByteArray::fromHex("0400943577");
+    writeFileBytes(paths::unprintedRowsFile(), damaged);
+    TForm1* f = s.start();
+    QCOMPARE(s.messages.size(), 1);
+    QVERIFY(f->ticket().rowCount() >= 2);
+    QCOMPARE(f->ticket().weighingCount, f->ticket().rowCount() - 2);
+    QCOMPARE(s.cell(0, s.rows() - 1), QStringLiteral("Celkem %1").arg(f->ticket().weighingCount));
+    // Not overwritten before the next close.
+    QCOMPARE(readFileBytes(paths::unprintedRowsFile()), damaged);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(f->ticket().weighingCount, f->ticket().rowCount() - 2);
+    f->close();
+    QVERIFY(readFileBytes(paths::unprintedRowsFile()) != damaged);
+}
+
+void Form1Test::closeStoresShownColumnWidthsOnly() {
+    Station s("[tabulka]\r\nsirka1=77\r\nsirka0=165\r\nsirka3=120\r\n");
+    TForm1* f = s.start();
+    QCOMPARE(f->StringGrid1->columnWidth(0), 169); // 165 means never stored
+    QCOMPARE(f->StringGrid1->columnWidth(3), 120);
+    f->StringGrid1->horizontalHeader()->resizeSection(0, 150);
+    f->resize(400, 500);
+    f->close();
+    const QString ini = cp1250::decode(readFileBytes(s.iniPath()));
+    QVERIFY(ini.contains(QStringLiteral("sirka0=150\r\n")));
+    QVERIFY(ini.contains(QStringLiteral("sirka1=77\r\n"))); // hidden: the stored width survives
+    QVERIFY(!ini.contains(QStringLiteral("sirka2")));
+    QVERIFY(ini.contains(QStringLiteral("celkem=400\r\n")));
+    QVERIFY(ini.contains(QStringLiteral("celkemVyska=500\r\n")));
+}
+
+void Form1Test::buttonBarLayout_data() {
+    QTest::addColumn<bool>("archive");
+    QTest::addColumn<bool>("live");
+    QTest::addColumn<QList<int>>("lefts"); // Tisk, Nastavení, Archív, Konec, panel
+    QTest::addColumn<int>("checkBox");
+    QTest::newRow("archive and panel hidden")
+        << false << false << QList<int>{30, 135, -1, 254, -1} << 30;
+    QTest::newRow("all five") << true << true << QList<int>{-13, 49, 125, 187, 249} << -13;
+}
+
+void Form1Test::buttonBarLayout() {
+    QFETCH(bool, archive);
+    QFETCH(bool, live);
+    QFETCH(QList<int>, lefts);
+    QFETCH(int, checkBox);
+    Station s(QByteArray("[zobrazeni]\r\n") + (live ? "stalyPrijem=1\r\n" : "") +
+              (archive ? "PrintSave=1\r\n" : ""));
+    TForm1* f = s.start();
+    f->Panel1->setFixedWidth(362);
+    f->FormResize();
+    const QList<QWidget*> items{f->BitBtn1, f->BitBtn2, f->BitBtn4, f->BitBtn3, f->Panel2};
+    for (int i = 0; i < items.size(); ++i)
+        if (lefts[i] >= 0 || !items[i]->isHidden())
+            QCOMPARE(items[i]->x(), lefts[i]);
+    QCOMPARE(f->CheckBox1->x(), checkBox);
+}
+
+void Form1Test::printArchivesPrintsAndResets() {
+    Station s(kLive + "PrintSave=1\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QCOMPARE(s.printed.size(), 1);
+    QVERIFY(s.printed[0].size() >= 4);
+    QVERIFY(s.printed[0][0].startsWith(QStringLiteral("Poř.číslo")));
+    QCOMPARE(s.printed[0].last(), QStringLiteral("Dne: 7.12.2026  21:05:09"));
+    const QByteArray archived = readFileBytes(paths::archiveFile(kNow.date()));
+    QCOMPARE(archived,
+             cp1250::encode(s.printed[0].join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+    QCOMPARE(s.rows(), 2);
+    QCOMPARE(s.cell(0, 1), QStringLiteral("Celkem 0"));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("dne 7.12.2026"));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("0 kg"));
+    QCOMPARE(f->ticket().weightSum, 0.0);
+    QCOMPARE(f->previewWindow()->ticketText(), s.printed[0]);
+    // Checking the preview box paints the caption red.
+    QTest::mouseClick(f->CheckBox1, Qt::LeftButton);
+    QCOMPARE(f->BitBtn1->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    QTest::mouseClick(f->CheckBox1, Qt::LeftButton);
+    QCOMPARE(f->BitBtn1->palette().color(QPalette::ButtonText), QColor(Qt::black));
+}
+
+void Form1Test::previewClosedWithoutPrintingStillResets() {
+    Station s(kLive + "PrintSave=1\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->CheckBox1->setChecked(true);
+    QTimer::singleShot(0, f->previewWindow(), [&] {
+        QTRY_VERIFY(f->previewWindow()->isVisible());
+        // The ticket is archived before the preview opens.
+        QVERIFY(QFile::exists(paths::archiveFile(kNow.date())));
+        f->previewWindow()->BitBtn2Click();
+    });
+    f->BitBtn1Click();
+    QCOMPARE(s.printed.size(), 0);
+    QCOMPARE(s.rows(), 2);
+    QVERIFY(f->previewWindow()->RichEdit1->toPlainText().contains(QStringLiteral("Celkem 1")));
+}
+
+void Form1Test::printFailureKeepsTheTicket() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.printFailure = QStringLiteral("Tisk se nezdařil.");
+    QVERIFY_THROWS_EXCEPTION(PrintError, f->BitBtn1Click());
+    QCOMPARE(s.rows(), 3);
+    QCOMPARE(f->ticket().weighingCount, 1);
+}
+
+void Form1Test::printFramesBecomeRowsAndTotalPrints() {
+    Station s("[zobrazeni]\r\npopis=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    const QByteArray item1 = "1, 12.50 kg     \r\n"; // 18, split over two deliveries
+    QCOMPARE(item1.size(), 18);
+    s.send(item1.left(10));
+    s.send(item1.mid(10));
+    QTRY_COMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.cell(0, 1), QStringLiteral("1"));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("12,50 kg"));
+    QCOMPARE(s.cell(2, 2), QStringLiteral("dne: 7.12.2026"));
+    QCOMPARE(f->StringGrid1->col(), 2);
+    QCOMPARE(f->StringGrid1->row(), 1);
+    s.send("2, 7.25 kg      \r\n");
+    QTRY_COMPARE(f->ticket().weighingCount, 2);
+    QCOMPARE(s.cell(3, 3), QStringLiteral("19,75 kg"));
+    QByteArray total = "CELKEM,  19.75 kg";
+    total += QByteArray(71 - 2 - total.size(), ' ') + "\r\n";
+    s.send(total);
+    QTRY_COMPARE(s.printed.size(), 1);
+    const QStringList& ticket = s.printed[0];
+    QVERIFY(ticket.join(QLatin1Char('\n')).contains(QStringLiteral("Celkem: 2")));
+    QVERIFY(ticket.join(QLatin1Char('\n')).contains(QStringLiteral("19.75 kg")));
+    QTRY_COMPARE(s.rows(), 2);
+    QCOMPARE(s.cell(0, 1), QStringLiteral("Celkem 0"));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("dne: 7.12.2026"));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("0,000 kg"));
+    QCOMPARE(f->receiveBuffer(), QString());
+}
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"

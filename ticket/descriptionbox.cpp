@@ -1,0 +1,105 @@
+#include "ticket/descriptionbox.h"
+
+#include "platform/localeconventions.h"
+
+#include <QLineEdit>
+
+TDescriptionCombo::TDescriptionCombo(QWidget* parent) : QComboBox(parent) {
+    setObjectName(QStringLiteral("ComboBox1"));
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setCompleter(nullptr);
+    setDuplicatesEnabled(true);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(15);
+    setFont(f);
+    setMaxLength(14);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (isListShown())
+            highlightPrefix(text);
+    });
+}
+
+void TDescriptionCombo::setMaxLength(int length) {
+    m_maxLength = length;
+    lineEdit()->setMaxLength(length > 0 ? length : 32767);
+}
+
+QStringList TDescriptionCombo::items() const {
+    QStringList out;
+    out.reserve(count());
+    for (int i = 0; i < count(); ++i)
+        out.append(itemText(i));
+    return out;
+}
+
+void TDescriptionCombo::setItems(const QStringList& items) {
+    const QString text = currentText();
+    clear();
+    addItems(items);
+    setCurrentIndex(-1);
+    setEditText(text);
+}
+
+void TDescriptionCombo::showPopup() {
+    QWidget* host = window();
+    if (!m_list) {
+        m_list = new QListView(host);
+        m_list->setObjectName(QStringLiteral("ComboBox1List"));
+        m_list->setFocusPolicy(Qt::NoFocus);
+        m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_list->setModel(model());
+        m_list->setUniformItemSizes(true);
+        connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
+            setCurrentIndex(index.row());
+            hidePopup();
+        });
+    }
+    placeList();
+    m_list->show();
+    m_list->raise();
+    highlightPrefix(currentText());
+}
+
+void TDescriptionCombo::hidePopup() {
+    if (m_list)
+        m_list->hide();
+}
+
+bool TDescriptionCombo::isListShown() const {
+    return m_list && m_list->isVisible();
+}
+
+int TDescriptionCombo::highlighted() const {
+    if (!isListShown() || !m_list->currentIndex().isValid())
+        return -1;
+    return m_list->currentIndex().row();
+}
+
+void TDescriptionCombo::hideEvent(QHideEvent* event) {
+    hidePopup();
+    QComboBox::hideEvent(event);
+}
+
+void TDescriptionCombo::highlightPrefix(const QString& text) {
+    if (!m_list)
+        return;
+    const LocaleConventions& lc = conventions();
+    const QString wanted = lc.toUpper(text);
+    for (int i = 0; i < count(); ++i) {
+        if (lc.toUpper(itemText(i)).startsWith(wanted)) {
+            m_list->setCurrentIndex(model()->index(i, 0));
+            m_list->scrollTo(m_list->currentIndex());
+            return;
+        }
+    }
+    m_list->setCurrentIndex(QModelIndex());
+}
+
+void TDescriptionCombo::placeList() {
+    QWidget* host = window();
+    const QPoint below = mapTo(host, QPoint(0, height()));
+    const int rows = std::clamp(count(), 1, 8);
+    const int rowHeight = 16;
+    m_list->setGeometry(below.x(), below.y(), width(), rows * rowHeight + 4);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QComboBox>
+#include <QListView>
+#include <QPointer>
+
+// ComboBox1: the floating description editor. Its drop-down list is a plain
+// child of the window instead of Qt's popup, because a popup takes the
+// keyboard: here the operator keeps typing into the text field while the
+// list is down, and the first entry that begins with the typed text is
+// highlighted.
+class TDescriptionCombo : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TDescriptionCombo(QWidget* parent = nullptr);
+
+    void showPopup() override;
+    void hidePopup() override;
+    bool isListShown() const;
+    // The entry the open list highlights, -1 when none.
+    int highlighted() const;
+    // 0 or less means no limit.
+    void setMaxLength(int length);
+    int maxLength() const { return m_maxLength; }
+
+    QStringList items() const;
+    void setItems(const QStringList& items);
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void highlightPrefix(const QString& text);
+    void placeList();
+
+    QPointer<QListView> m_list;
+    int m_maxLength = 14;
+};
