@@ -3,9 +3,16 @@
 #include "platform/apperror.h"
 #include "platform/messages.h"
 
+#include <QFont>
 #include <QMessageBox>
 
-WeighApplication::WeighApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+WeighApplication::WeighApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The windows name the fonts of the station's original desktop; these
+    // metric-compatible faces keep texts at the widths the layouts expect.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
+}
 
 bool WeighApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -97,6 +97,9 @@ void TForm1::buildControls() {
     Panel1 = new QWidget(central);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(54);
+    QFont barFont(QStringLiteral("MS Sans Serif"));
+    barFont.setPointSize(8);
+    Panel1->setFont(barFont);
     layout->addWidget(Panel1);
 
     auto makeButton = [this](const char* name, const QString& caption, int width) {
@@ -112,7 +115,7 @@ void TForm1::buildControls() {
     BitBtn3 = makeButton("BitBtn3", QStringLiteral("&Konec"), 75);
     CheckBox1 = new QCheckBox(QStringLiteral("Ti&skový náhled"), Panel1);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(0, 36, 97, 17);
+    CheckBox1->setGeometry(0, 36, std::max(97, CheckBox1->sizeHint().width()), 17);
 
     Panel2 = new QFrame(Panel1);
     Panel2->setObjectName(QStringLiteral("Panel2"));
@@ -125,7 +128,9 @@ void TForm1::buildControls() {
     Panel2->setProperty("tag", 0);
     Label1 = new QLabel(Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(23, 8, 70, 20);
+    // Right-aligned like a label that grows to the left: "Přetíženo" in a
+    // wide substitute font must not lose its first letters.
+    Label1->setGeometry(0, 8, 93, 20);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
     SpeedButton1 = new QToolButton(Panel2);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
