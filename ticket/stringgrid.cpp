@@ -242,9 +242,24 @@ void TStringGrid::applyColumnWidths() {
 }
 
 void TStringGrid::cancelMouseOperation() {
-    if (QWidget::mouseGrabber() == viewport())
-        viewport()->releaseMouse();
     setState(QAbstractItemView::NoState);
+    m_mouseCancelled = QApplication::mouseButtons() != Qt::NoButton;
+}
+
+void TStringGrid::mouseMoveEvent(QMouseEvent* event) {
+    // The click that opened the description editor must not go on as a
+    // range selection or a drag.
+    if (m_mouseCancelled)
+        return;
+    QTableView::mouseMoveEvent(event);
+}
+
+void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_mouseCancelled) {
+        m_mouseCancelled = false;
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
 }
 
 void TStringGrid::keyDown(QKeyEvent* event) {

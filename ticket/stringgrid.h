@@ -97,10 +97,15 @@ signals:
     void cellSelected(int column, int row);
     void keyDownReceived(int key);
 
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
     TicketGrid& m_grid;
     TicketGridModel* m_model = nullptr;
     TicketCellDelegate* m_delegate = nullptr;
     bool m_editing = false;
+    bool m_mouseCancelled = false; // until the button that started it is released
     QPointer<QLineEdit> m_editor;
 };

@@ -2,6 +2,7 @@
 // arriving on a real pseudo-terminal, close and start again.
 #include "output/ticketprinter.h"
 #include "output/unit2.h"
+#include "platform/apperror.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/localeconventions.h"
@@ -157,6 +158,9 @@ private slots:
     void previewClosedWithoutPrintingStillResets();
     void printFailureKeepsTheTicket();
     void printFramesBecomeRowsAndTotalPrints();
+    void unconvertibleWeightsLeaveTheTicketConsistent();
+    void zeroLengthMeansNoLimit();
+    void clickOnADescriptionCellOpensTheCombo();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -572,6 +576,72 @@ void Form1Test::printFramesBecomeRowsAndTotalPrints() {
     QCOMPARE(s.cell(2, 1), QStringLiteral("dne: 7.12.2026"));
     QCOMPARE(s.cell(3, 1), QStringLiteral("0,000 kg"));
     QCOMPARE(f->receiveBuffer(), QString());
+}
+
+void Form1Test::unconvertibleWeightsLeaveTheTicketConsistent() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    // Under a full stop as the decimal separator the label's comma does not
+    // convert: the weighing is refused whole, nothing half-written stays.
+    LocaleConventions dot = LocaleConventions::czech();
+    dot.decimalSeparator = QLatin1Char('.');
+    setConventions(dot);
+    QVERIFY_THROWS_EXCEPTION(ConversionError, f->SpeedButton1Click());
+    setConventions(LocaleConventions::czech());
+    QCOMPARE(s.rows(), 3);
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.cell(0, 2), QStringLiteral("Celkem 1"));
+
+    // In print-frame mode the bad frame is dropped and the next one decodes.
+    f->Panel2->hide();
+    QString buffer = QStringLiteral("3, 1.2.5 kg").leftJustified(16) + QStringLiteral("\r\n");
+    QCOMPARE(buffer.size(), 18);
+    QVERIFY_THROWS_EXCEPTION(ConversionError, f->DecodePrintFrame(buffer));
+    QCOMPARE(buffer, QString());
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.rows(), 3);
+    buffer = QStringLiteral("4, 2.5 kg").leftJustified(16) + QStringLiteral("\r\n");
+    f->DecodePrintFrame(buffer);
+    QCOMPARE(f->ticket().weighingCount, 2);
+    QCOMPARE(s.cell(3, 2), QStringLiteral("2,5 kg"));
+    QCOMPARE(f->ticket().weighingCount, s.rows() - 2);
+}
+
+void Form1Test::zeroLengthMeansNoLimit() {
+    Station s(kLive + "popis=1\r\n[popis]\r\ndelka=0\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.typeText(QStringLiteral("dlouhý popis nákladu"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QTRY_COMPARE(s.cell(2, 1), QStringLiteral("dlouhý popis nákladu"));
+}
+
+void Form1Test::clickOnADescriptionCellOpensTheCombo() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    f->StringGrid1->setFocus();
+    QTRY_VERIFY(!f->ComboBox1->isVisible());
+    QWidget* viewport = f->StringGrid1->viewport();
+    // Other columns and the totals row never show it.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, f->StringGrid1->cellRect(3, 1).center());
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, f->StringGrid1->cellRect(2, 3).center());
+    QVERIFY(!f->ComboBox1->isVisible());
+    // A press on a description cell opens it there, and dragging on does
+    // not select a range.
+    const QPoint cell = f->StringGrid1->cellRect(2, 1).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, cell);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    QTest::mouseMove(viewport, f->StringGrid1->cellRect(3, 2).center());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, f->StringGrid1->cellRect(3, 2).center());
+    QCOMPARE(f->StringGrid1->row(), 1);
+    QCOMPARE(f->StringGrid1->col(), 2);
+    QVERIFY(f->StringGrid1->selectionModel()->selectedIndexes().size() <= 1);
+    QCOMPARE(f->ComboBox1->geometry().topLeft(),
+             viewport->mapTo(f->centralWidget(), f->StringGrid1->cellRect(2, 1).topLeft()));
 }
 
 QTEST_MAIN(Form1Test)
