@@ -161,6 +161,7 @@ private slots:
     void unconvertibleWeightsLeaveTheTicketConsistent();
     void zeroLengthMeansNoLimit();
     void clickOnADescriptionCellOpensTheCombo();
+    void closeTellsWhatCouldNotBeWrittenAndStillEnds();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -642,6 +643,37 @@ void Form1Test::clickOnADescriptionCellOpensTheCombo() {
     QVERIFY(f->StringGrid1->selectionModel()->selectedIndexes().size() <= 1);
     QCOMPARE(f->ComboBox1->geometry().topLeft(),
              viewport->mapTo(f->centralWidget(), f->StringGrid1->cellRect(2, 1).topLeft()));
+}
+
+void Form1Test::closeTellsWhatCouldNotBeWrittenAndStillEnds() {
+    Station s(kLive + "save=1\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    // A folder where the settings file should be replaced: the settings
+    // cannot be written, the ticket still is.
+    const QByteArray settings = readFileBytes(s.iniPath());
+    QVERIFY(QFile::remove(s.iniPath()));
+    QVERIFY(QDir().mkpath(s.iniPath() + QStringLiteral("/x")));
+    f->close();
+    QCOMPARE(s.messages.size(), 1);
+    QCOMPARE(s.messages[0], QStringLiteral("Unable to write to %1").arg(s.iniPath()));
+    QVERIFY(!f->isVisible());
+    QVERIFY(readFileBytes(paths::unprintedRowsFile()).startsWith(QByteArray::fromHex("020402")));
+
+    // And the other way round: the ticket file cannot be written.
+    QVERIFY(QDir(s.iniPath()).removeRecursively());
+    writeFileBytes(s.iniPath(), settings);
+    s.form.reset();
+    s.messages.clear();
+    f = s.start();
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QVERIFY(QFile::remove(paths::unprintedRowsFile()));
+    QVERIFY(QDir().mkpath(paths::unprintedRowsFile() + QStringLiteral("/x")));
+    f->resize(444, 555);
+    f->close();
+    QCOMPARE(s.messages.size(), 1);
+    QVERIFY2(s.messages[0].contains(paths::unprintedRowsFile()), qPrintable(s.messages[0]));
+    QVERIFY(cp1250::decode(readFileBytes(s.iniPath())).contains(QStringLiteral("celkem=444")));
 }
 
 QTEST_MAIN(Form1Test)
