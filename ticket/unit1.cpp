@@ -407,7 +407,10 @@ void TForm1::DecodePrintFrame(QString& buffer) {
             selectDescriptionOfLastBodyRow();
         } else {
             const int first = m_grid.lastRow();
-            m_grid.clearRow(m_grid.lastRow());
+            QStringList totals;
+            for (int c = 0; c < m_grid.columnCount(); ++c)
+                totals.append(m_grid.cell(c, first));
+            m_grid.clearRow(first);
             m_grid.setRowCount(m_grid.rowCount() + 1);
             const int last = m_grid.lastRow();
             const LocaleConventions& lc = conventions();
@@ -417,7 +420,18 @@ void TForm1::DecodePrintFrame(QString& buffer) {
             m_grid.setCell(2, last, QStringLiteral("dne: ") + lc.formatDate(now.date()));
             m_grid.setCell(3, last, frame.weight);
             ticketChanged(first);
-            BitBtn1Click();
+            try {
+                BitBtn1Click();
+            } catch (...) {
+                // Not printed: the ticket goes back to its rows and totals row,
+                // so that the operator can print it with the button and the
+                // next item frames count on from it.
+                m_grid.setRowCount(m_grid.rowCount() - 1);
+                for (int c = 0; c < m_grid.columnCount(); ++c)
+                    m_grid.setCell(c, first, totals.value(c));
+                ticketChanged(first);
+                throw;
+            }
             m_grid.reset(TicketGrid::TotalsWriter::ResetAfterTotalFrame, clock_::now(), m_unit);
             ticketChanged(0);
         }

@@ -162,6 +162,7 @@ private slots:
     void zeroLengthMeansNoLimit();
     void clickOnADescriptionCellOpensTheCombo();
     void closeTellsWhatCouldNotBeWrittenAndStillEnds();
+    void totalFrameThatCannotPrintKeepsTheTicket();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -674,6 +675,28 @@ void Form1Test::closeTellsWhatCouldNotBeWrittenAndStillEnds() {
     QCOMPARE(s.messages.size(), 1);
     QVERIFY2(s.messages[0].contains(paths::unprintedRowsFile()), qPrintable(s.messages[0]));
     QVERIFY(cp1250::decode(readFileBytes(s.iniPath())).contains(QStringLiteral("celkem=444")));
+}
+
+void Form1Test::totalFrameThatCannotPrintKeepsTheTicket() {
+    Station s;
+    TForm1* f = s.start();
+    QString buffer = QStringLiteral("1, 2.5 kg").leftJustified(16) + QStringLiteral("\r\n");
+    f->DecodePrintFrame(buffer);
+    const QString totalsTime = s.cell(1, 2);
+    s.printFailure = QStringLiteral("Tisk se nezdařil.");
+    buffer = QStringLiteral("TOTAL N=1,    2.50 kg").leftJustified(69) + QStringLiteral("\r\n");
+    QVERIFY_THROWS_EXCEPTION(PrintError, f->DecodePrintFrame(buffer));
+    QCOMPARE(s.rows(), 3);
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.cell(0, 2), QStringLiteral("Celkem 1"));
+    QCOMPARE(s.cell(1, 2), totalsTime);
+    QCOMPARE(s.cell(3, 2), QStringLiteral("2,5 kg"));
+    // The next item frame counts on from the kept ticket.
+    s.printFailure.clear();
+    buffer = QStringLiteral("2, 1.5 kg").leftJustified(16) + QStringLiteral("\r\n");
+    f->DecodePrintFrame(buffer);
+    QCOMPARE(f->ticket().weighingCount, s.rows() - 2);
+    QCOMPARE(s.cell(3, 3), QStringLiteral("4 kg"));
 }
 
 QTEST_MAIN(Form1Test)
