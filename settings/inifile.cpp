@@ -1,9 +1,8 @@
 #include "settings/inifile.h"
 
 #include "platform/codepage.h"
-#include "settings/atomicfile.h"
+#include "platform/wholefile.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <limits>
 #include <optional>
@@ -211,13 +210,9 @@ IniFile::IniFile(QString path) : m_path(std::move(path)), m_data(std::make_uniqu
     const QFileInfo info(m_path);
     if (!info.exists())
         return;
-    QFile file(m_path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        m_data->unreadable = true;
-        return;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    QByteArray bytes;
+    QString reason;
+    if (!wholefile::read(m_path, bytes, reason)) {
         m_data->unreadable = true;
         return;
     }
@@ -277,7 +272,8 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         lines.push_back(makeLine(cp1250::encode(key) + '=' + encodedValue, kCrLf));
     }
 
-    if (m_data->unreadable || !atomicfile::replace(m_path, joinLines(lines)))
+    QString reason;
+    if (m_data->unreadable || !wholefile::replace(m_path, joinLines(lines), reason))
         throw SettingsWriteError(QStringLiteral("Unable to write to %1").arg(m_path));
     m_data->lines = std::move(lines);
 }

@@ -2,8 +2,8 @@
 
 #include "platform/codepage.h"
 #include "platform/numbers.h"
+#include "platform/wholefile.h"
 #include "ticket/ticketgrid.h"
-#include "ticket/wholefile.h"
 
 #include <QStringList>
 

@@ -3,7 +3,7 @@
 #include "platform/apperror.h"
 #include "platform/codepage.h"
 #include "platform/localeconventions.h"
-#include "ticket/wholefile.h"
+#include "platform/wholefile.h"
 
 #include <QCollator>
 

@@ -1,4 +1,4 @@
-#include "settings/atomicfile.h"
+#include "platform/wholefile.h"
 #include "settings/inifile.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/tempdir.h"
@@ -294,8 +294,8 @@ TEST(IniFileWriteFailure, AMissingFolder) {
 class FullDisk {
 public:
     explicit FullDisk(size_t room) {
-        m_previous = atomicfile::setWriteFunction(
-            [left = room](int fd, const void* data, size_t size) mutable -> ssize_t {
+        m_previous = wholefile::setWriteFunction(
+            [left = room](int fd, const void* data, size_t size) mutable -> qint64 {
                 if (left == 0) {
                     errno = ENOSPC;
                     return -1;
@@ -305,10 +305,10 @@ public:
                 return ::write(fd, data, n);
             });
     }
-    ~FullDisk() { atomicfile::setWriteFunction(std::move(m_previous)); }
+    ~FullDisk() { wholefile::setWriteFunction(std::move(m_previous)); }
 
 private:
-    atomicfile::WriteFunction m_previous;
+    wholefile::WriteFunction m_previous;
 };
 
 class IniFileFullDisk : public testing::TestWithParam<size_t> {};

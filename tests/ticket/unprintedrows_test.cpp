@@ -1,10 +1,10 @@
 #include "platform/apperror.h"
 #include "platform/codepage.h"
 #include "platform/localeconventions.h"
+#include "platform/wholefile.h"
 #include "tests/support/tempdir.h"
 #include "ticket/ticketgrid.h"
 #include "ticket/unprintedrows.h"
-#include "ticket/wholefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -432,8 +432,8 @@ TEST_F(UnprintedRows, FailedWriteKeepsThePreviousTicket) {
 }
 
 TEST_F(UnprintedRows, FailedRenameRemovesTheTemporary) {
-    // a folder in the file's own place: the temporary is written, the rename
-    // fails, and nothing of the attempt may stay behind
+    // a folder in the file's own place: the save fails, and nothing of the
+    // attempt may stay behind
     ASSERT_TRUE(QDir().mkdir(file));
     EXPECT_THROW(saveUnprintedRows(ticketWithRows(3), file), AppError);
     EXPECT_TRUE(QFileInfo(file).isDir());

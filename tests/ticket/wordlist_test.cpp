@@ -1,7 +1,7 @@
 #include "platform/apperror.h"
 #include "platform/localeconventions.h"
+#include "platform/wholefile.h"
 #include "tests/support/tempdir.h"
-#include "ticket/wholefile.h"
 #include "ticket/wordlist.h"
 
 #include <QDir>
