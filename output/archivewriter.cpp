@@ -3,12 +3,12 @@
 #include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/wholefile.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,13 +27,10 @@ int injectedFault(ArchiveStep step) {
     return faultHook() ? faultHook()(step) : 0;
 }
 
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 [[noreturn]] void failWrite(const QString& path, int error) {
-    throw ArchiveWriteError(QStringLiteral("Chyba zápisu do souboru %1: %2")
-                                .arg(QDir::toNativeSeparators(path), systemError(error)));
+    throw ArchiveWriteError(
+        QStringLiteral("Chyba zápisu do souboru %1: %2")
+            .arg(QDir::toNativeSeparators(path), wholefile::systemReason(error)));
 }
 
 // One level only: a missing parent is reported at its own level already, and
