@@ -26,20 +26,32 @@ QColor fillColour(CellStyle::Fill fill, const QPalette& palette) {
     return palette.color(QPalette::Base);
 }
 
-QFont gridFont() {
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(16);
+// Every visible cell is painted after each weighing, so the font and its
+// metrics are made once rather than per cell.
+const QFont& gridFont() {
+    static const QFont f = [] {
+        QFont font(QStringLiteral("MS Sans Serif"));
+        font.setPixelSize(16);
+        return font;
+    }();
     return f;
 }
 
+const QFontMetrics& gridMetrics() {
+    static const QFontMetrics fm(gridFont());
+    return fm;
+}
+
 void paintCell(QPainter* painter, const QRect& rect, const QString& text, int column, int row,
-               int rowCount, bool selected, const QPalette& palette, const QFont& font) {
-    const QFontMetrics fm(font);
-    const CellStyle style =
-        ticketCellStyle(column, row, rowCount, selected, rect.width(), fm.horizontalAdvance(text));
-    painter->save();
+               int rowCount, bool selected, const QPalette& palette) {
+    const QFontMetrics& fm = gridMetrics();
+    const CellStyle style = ticketCellStyle(column, row, rowCount, selected, rect.width(),
+                                            text.isEmpty() ? 0 : fm.horizontalAdvance(text));
     painter->fillRect(rect, fillColour(style.fill, palette));
-    painter->setFont(font);
+    if (text.isEmpty())
+        return;
+    painter->save();
+    painter->setFont(gridFont());
     painter->setPen(style.fill == CellStyle::Fill::Selection
                         ? palette.color(QPalette::HighlightedText)
                         : QColor(Qt::black));
@@ -117,7 +129,7 @@ void TicketCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
                                const QModelIndex& index) const {
     const int rows = index.model()->rowCount() + 1;
     paintCell(painter, option.rect, index.data().toString(), index.column(), index.row() + 1, rows,
-              option.state & QStyle::State_Selected, option.palette, gridFont());
+              option.state & QStyle::State_Selected, option.palette);
 }
 
 QWidget* TicketCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
@@ -151,7 +163,7 @@ void TicketHeaderView::paintSection(QPainter* painter, const QRect& rect, int lo
     const QString text =
         model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
     const int rows = model() ? model()->rowCount() + 1 : 2;
-    paintCell(painter, rect, text, logicalIndex, 0, rows, false, palette(), gridFont());
+    paintCell(painter, rect, text, logicalIndex, 0, rows, false, palette());
     painter->save();
     painter->setPen(palette().color(QPalette::Mid));
     painter->drawLine(rect.topRight(), rect.bottomRight());

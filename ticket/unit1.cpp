@@ -195,6 +195,18 @@ bool TForm1::isComboWidget(QObject* object) const {
     return false;
 }
 
+void TForm1::setPreviewWindow(TForm2* form) {
+    m_form2 = form;
+}
+
+void TForm1::setSettingsDialog(TForm3* form) {
+    m_form3 = form;
+}
+
+TForm2* TForm1::previewWindow() const {
+    return m_form2;
+}
+
 void TForm1::setDescriptionLimit(int length) {
     m_descriptionLimit = length;
     ComboBox1->setMaxLength(length);

@@ -33,9 +33,9 @@ public:
     ~TForm1() override;
 
     // The windows created after this one at program start.
-    void setPreviewWindow(TForm2* form) { m_form2 = form; }
-    void setSettingsDialog(TForm3* form) { m_form3 = form; }
-    TForm2* previewWindow() const { return m_form2; }
+    void setPreviewWindow(TForm2* form);
+    void setSettingsDialog(TForm3* form);
+    TForm2* previewWindow() const;
 
     // Controls, by their names.
     QWidget* Panel1 = nullptr;
