@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "bench/support/latency.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -28,12 +30,6 @@ void configure(TVaComm& comm, const PtyPair& pty) {
     comm.setDevicePath(pty.slavePath());
     comm.setBaudrate(br9600);
     comm.setMonitorEvents(ceAll);
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const auto i = std::min(v.size() - 1, std::size_t(p * double(v.size() - 1) + 0.5));
-    return v[i];
 }
 
 double processCpuMs() {
@@ -92,14 +88,7 @@ void BM_ReadingToWeightLabel(benchmark::State& state) {
             micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
         }
     }
-    if (micros.empty()) {
-        state.SkipWithError("no reading reached the label");
-        return;
-    }
-    state.counters["p50_ms"] = percentile(micros, 0.50) / 1000.0;
-    state.counters["p99_ms"] = percentile(micros, 0.99) / 1000.0;
-    state.counters["max_ms"] = percentile(micros, 1.0) / 1000.0;
-    state.counters["lost"] = lost;
+    reportLatency(state, micros, lost);
 }
 BENCHMARK(BM_ReadingToWeightLabel)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -25,6 +25,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "bench/support/latency.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -238,12 +240,6 @@ void BM_OkAction(benchmark::State& state) {
 // which tells the cost of a full grid apart from the cost of a long ticket.
 BENCHMARK(BM_OkAction)->Arg(10)->Arg(40)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const auto i = std::min(v.size() - 1, std::size_t(p * double(v.size() - 1) + 0.5));
-    return v[i];
-}
-
 // Bytes at the far end of the line until Label1 shows them: the event
 // thread, the hand-over to the GUI thread, VaComm1RxChar, the decoder and the
 // label, with the window's event filter on every event in between. The GUI
@@ -294,14 +290,7 @@ void BM_ReadingToLabel1(benchmark::State& state) {
     }
     if (skipOnMessages(state, station))
         return;
-    if (micros.empty()) {
-        state.SkipWithError("no reading reached the label");
-        return;
-    }
-    state.counters["p50_ms"] = percentile(micros, 0.50) / 1000.0;
-    state.counters["p99_ms"] = percentile(micros, 0.99) / 1000.0;
-    state.counters["max_ms"] = percentile(micros, 1.0) / 1000.0;
-    state.counters["lost"] = lost;
+    reportLatency(state, micros, lost);
 }
 BENCHMARK(BM_ReadingToLabel1)
     ->ArgNames({"readings", "sleep"})
