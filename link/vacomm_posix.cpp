@@ -1,10 +1,12 @@
 #include "link/vacomm_os.h"
 
+#include "platform/uniquefd.h"
+#include "platform/wholefile.h"
+
 #include <QFile>
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -20,34 +22,8 @@
 
 namespace {
 
-// Closes its descriptor on every exit path.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    explicit operator bool() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
-
-QString systemText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
 QString withCode(const char* text, int err) {
-    return QString::fromLatin1(text).arg(err).arg(systemText(err));
+    return QString::fromLatin1(text).arg(err).arg(wholefile::systemReason(err));
 }
 
 // Unplugging an adapter or closing the far end of a pseudo-terminal.
@@ -227,8 +203,8 @@ constexpr TVaCommEvents kInputEvents = ceRxChar | ceError;
 
 void runEventThread(std::shared_ptr<TVaCommShared> shared, int portFd, int epollFd,
                     TVaCommEvents mask) {
-    const Fd port(portFd);
-    const Fd ep(epollFd);
+    const UniqueFd port(portFd);
+    const UniqueFd ep(epollFd);
     for (;;) {
         epoll_event got[2];
         const int n = ::epoll_wait(ep.get(), got, 2, -1);
@@ -265,13 +241,13 @@ void TVaCommEventThread::start(std::shared_ptr<TVaCommShared> shared, int portFd
                                TVaCommEvents mask) {
     // The thread needs a descriptor of its own: closing the port's does not
     // wake a waiting epoll, and its number may be reused at once.
-    Fd own(::fcntl(portFd, F_DUPFD_CLOEXEC, 0));
+    UniqueFd own(::fcntl(portFd, F_DUPFD_CLOEXEC, 0));
     if (!own)
         throw maskError(errno);
-    Fd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake)
         throw maskError(errno);
-    Fd ep(::epoll_create1(EPOLL_CLOEXEC));
+    UniqueFd ep(::epoll_create1(EPOLL_CLOEXEC));
     if (!ep)
         throw maskError(errno);
     epoll_event ev{};
@@ -296,7 +272,7 @@ void TVaCommEventThread::start(std::shared_ptr<TVaCommShared> shared, int portFd
 }
 
 void TVaCommWriteThread::start(std::shared_ptr<TVaCommShared> shared) {
-    Fd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake)
         throw EVaCommError(withCode("Error starting the transmit thread (%1), %2", errno));
     shared->wakeFd = wake.release();
@@ -347,11 +323,11 @@ int openPort(const QString& portName, const QString& path) {
         return EVaCommError(QStringLiteral("Can't open specified device %1 (Error %2, %3)")
                                 .arg(names)
                                 .arg(code)
-                                .arg(systemText(code)));
+                                .arg(wholefile::systemReason(code)));
     };
     if (fd < 0)
         throw cantOpen(err);
-    Fd guard(fd);
+    UniqueFd guard(fd);
     // TIOCEXCL does not stop a second process with the same rights, and root
     // passes it anyway; the lock is the real guard.
     if (::flock(fd, LOCK_EX | LOCK_NB) < 0)

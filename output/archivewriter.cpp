@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/uniquefd.h"
 #include "platform/wholefile.h"
 
 #include <QDir>
@@ -55,22 +56,6 @@ void createEmpty(const QString& path) {
         ::close(fd);
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
 int openForAppend(const QString& path) {
     if (const int fault = injectedFault(ArchiveStep::Open)) {
         errno = fault;
@@ -87,18 +72,10 @@ int openForAppend(const QString& path) {
 void writeAll(int fd, const QByteArray& bytes, const QString& path) {
     if (const int fault = injectedFault(ArchiveStep::Write))
         failWrite(path, fault);
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            failWrite(path, errno);
-        }
-        data += n;
-        left -= n;
-    }
+    QString reason;
+    if (!wholefile::writeAll(fd, bytes, reason))
+        throw ArchiveWriteError(QStringLiteral("Chyba zápisu do souboru %1: %2")
+                                    .arg(QDir::toNativeSeparators(path), reason));
 }
 
 } // namespace
@@ -111,10 +88,9 @@ bool appendToArchive(const QStringList& lines, const QDate& date) {
     // The root keeps its trailing separator in the message, as the operator
     // has always seen it.
     const QString root = paths::archiveRoot();
-    const QString year = root + QString::number(date.year());
-    const QString month = year + QLatin1Char('/') + QString::number(date.month());
-    const QString file =
-        month + QLatin1Char('/') + QString::number(date.day()) + QStringLiteral(".dat");
+    const QString file = paths::archiveFile(date);
+    const QString month = QFileInfo(file).path();
+    const QString year = QFileInfo(month).path();
 
     ensureFolder(root);
     ensureFolder(year);
@@ -128,7 +104,7 @@ bool appendToArchive(const QStringList& lines, const QDate& date) {
         }
     }
 
-    FileDescriptor fd(openForAppend(file));
+    UniqueFd fd(openForAppend(file));
     if (fd.get() < 0) {
         showError(QStringLiteral("Nelze otevřít soubor: ") + QDir::toNativeSeparators(file));
         return false;

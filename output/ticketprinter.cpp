@@ -27,13 +27,6 @@ bool anyPrinter() {
     return !QPrinterInfo::availablePrinters().isEmpty();
 }
 
-QFont ticketFont() {
-    QFont font(QStringLiteral("Courier New"), 12);
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
-    return font;
-}
-
 // Qt quietly turns a printer made while the system had none into PDF output
 // without a file; once a printer exists, the run should use it.
 void adoptDefaultPrinter(QPrinter& printer) {
@@ -47,6 +40,13 @@ void adoptDefaultPrinter(QPrinter& printer) {
 }
 
 } // namespace
+
+QFont ticketFont() {
+    QFont font(QStringLiteral("Courier New"), 12);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    return font;
+}
 
 QPrinter& currentPrinter() {
     // Never destroyed: the print engine must not be torn down after the

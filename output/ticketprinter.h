@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 
+class QFont;
 class QPrinter;
 
 // Prints ticket text: one job titled "Vážní lístek" on the current printer,
@@ -40,5 +41,9 @@ PrintFunction setPrintFunction(PrintFunction function);
 // printing service lists one. Returns the previous check.
 using PrinterCheck = std::function<bool()>;
 PrinterCheck setPrinterCheck(PrinterCheck check);
+
+// Courier New 12 pt, fixed pitch: the font of the preview and of paper, in
+// which the space-padded fields line up.
+QFont ticketFont();
 
 inline constexpr char kPrintJobTitle[] = "Vážní lístek";

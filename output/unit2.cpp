@@ -43,10 +43,7 @@ TForm2::TForm2(QWidget* parent)
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setReadOnly(true);
     RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont font(QStringLiteral("Courier New"), 12);
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
-    RichEdit1->setFont(font);
+    RichEdit1->setFont(ticketFont());
     // Half-inch tab stops, the same as on paper.
     RichEdit1->setTabStopDistance(RichEdit1->logicalDpiX() / 2.0);
 

@@ -35,6 +35,11 @@ bool replace(const QString& path, const QByteArray& bytes, QString& reason);
 // no visible file is ever taken for another's temporary file.
 QString temporaryPath(const QString& path);
 
+// Writes all of the bytes to an open descriptor through the write call below,
+// going on after interruptions. False, with the reason, on failure; a write
+// that makes no progress counts as a full disk.
+bool writeAll(int fd, const QByteArray& bytes, QString& reason);
+
 // The system's text for an errno value, as the reasons above carry it.
 QString systemReason(int error);
 

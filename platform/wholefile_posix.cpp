@@ -1,5 +1,7 @@
 #include "platform/wholefile.h"
 
+#include "platform/uniquefd.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -26,23 +28,6 @@ qint64 writeSome(int fd, const char* data, std::size_t size) {
         return writeOverride()(fd, data, size);
     return ::write(fd, data, size);
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
 
 // Removes the temporary file on every way out except a completed rename.
 class TemporaryFile {
@@ -101,6 +86,8 @@ private:
     bool m_created = false;
 };
 
+} // namespace
+
 bool writeAll(int fd, const QByteArray& bytes, QString& reason) {
     const char* p = bytes.constData();
     std::size_t left = std::size_t(bytes.size());
@@ -122,6 +109,8 @@ bool writeAll(int fd, const QByteArray& bytes, QString& reason) {
     }
     return true;
 }
+
+namespace {
 
 QByteArray folderOf(const QByteArray& name) {
     const qsizetype slash = name.lastIndexOf('/');
@@ -167,7 +156,7 @@ QByteArray temporaryName(const QByteArray& name) {
 }
 
 void syncFolder(const QByteArray& folder) {
-    Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     // The new name must reach the disk too, or a power cut could bring back
     // the old file. The contents are in place by now, so a folder that cannot
     // be synced (some file systems refuse) is no failure.
@@ -191,7 +180,7 @@ bool read(const QString& path, QByteArray& bytes, QString& reason) {
     bytes.clear();
     // Without O_NONBLOCK, opening a pipe would wait for a writer for ever;
     // regular files ignore the flag.
-    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         reason = systemReason(errno);
         return false;

@@ -13,7 +13,7 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "bench/support/latency.h"
+#include "bench/support/benchsupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -122,10 +122,5 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -25,7 +25,7 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "bench/support/latency.h"
+#include "bench/support/benchsupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -321,10 +321,5 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     WeighApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

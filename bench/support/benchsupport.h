@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+// Shared pieces of the benchmark programs.
+
 // Latency figures of a run of readings as benchmark counters, in
 // milliseconds: median, 99th percentile and the worst, plus readings lost.
 inline double percentile(std::vector<double> v, double p) {
@@ -22,4 +24,15 @@ inline void reportLatency(benchmark::State& state, const std::vector<double>& mi
     state.counters["p99_ms"] = percentile(micros, 0.99) / 1000.0;
     state.counters["max_ms"] = percentile(micros, 1.0) / 1000.0;
     state.counters["lost"] = lost;
+}
+
+// The end of every Qt benchmark program's main, once its application object
+// exists.
+inline int runBenchmarks(int& argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
