@@ -1,5 +1,6 @@
 #include "output/tickettext.h"
 
+#include "platform/lines.h"
 #include "platform/localeconventions.h"
 
 namespace {
@@ -30,20 +31,12 @@ QString padLeft(const QString& text, int width) {
 
 QStringList splitTextBlock(const QString& text) {
     QStringList lines;
-    QString current;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            lines.append(current);
-            current.clear();
-            if (c == QLatin1Char('\r') && i + 1 < text.size() &&
-                text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-        } else {
-            current.append(c);
-        }
-    }
-    lines.append(current);
+    const std::vector<LineSpan> spans = lineSpans(text);
+    for (const LineSpan& span : spans)
+        lines.append(text.mid(span.start, span.length));
+    // A break at the very end leaves one empty line after the text.
+    if (spans.empty() || spans.back().breakLength > 0)
+        lines.append(QString());
     return lines;
 }
 

@@ -1,6 +1,7 @@
 #include "settings/inifile.h"
 
 #include "platform/codepage.h"
+#include "platform/lines.h"
 #include "platform/wholefile.h"
 
 #include <QFileInfo>
@@ -85,22 +86,9 @@ Line makeLine(const QByteArray& text, const QByteArray& eol) {
 
 std::vector<Line> splitLines(const QByteArray& bytes) {
     std::vector<Line> lines;
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < n) {
-        const char c = bytes[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
-        }
-        const qsizetype eolLength = (c == '\r' && i + 1 < n && bytes[i + 1] == '\n') ? 2 : 1;
-        lines.push_back(makeLine(bytes.mid(start, i - start), bytes.mid(i, eolLength)));
-        i += eolLength;
-        start = i;
-    }
-    if (start < n)
-        lines.push_back(makeLine(bytes.mid(start), {}));
+    for (const LineSpan& span : lineSpans(bytes))
+        lines.push_back(makeLine(bytes.mid(span.start, span.length),
+                                 bytes.mid(span.start + span.length, span.breakLength)));
     return lines;
 }
 

@@ -552,10 +552,11 @@ void TForm1::ComboBox1Exit() {
     ticketChanged(row);
     m_editingColumn = m_editingRow = -1;
     QString saveError;
-    if (!text.isEmpty() && findWord(ComboBox1->items(), text) < 0) {
-        ComboBox1->insertItem(sortedInsertPosition(ComboBox1->items(), text), text);
+    QStringList words = ComboBox1->items();
+    if (learnWord(words, text)) {
+        ComboBox1->setItems(words);
         try {
-            writeWordListFile(kWordListFile, ComboBox1->items());
+            writeWordListFile(kWordListFile, words);
         } catch (const AppError& e) {
             saveError = e.message();
         }

@@ -2,6 +2,7 @@
 
 #include "platform/apperror.h"
 #include "platform/codepage.h"
+#include "platform/lines.h"
 #include "platform/localeconventions.h"
 #include "platform/wholefile.h"
 
@@ -15,25 +16,10 @@ QStringList readWordListFile(const QString& path) {
     if (!wholefile::read(path, bytes, reason))
         throw AppError(
             QStringLiteral("Nelze přečíst soubor se seznamem slov %1 (%2)").arg(path, reason));
-    const qsizetype zero = bytes.indexOf('\0');
-    const qsizetype end = zero < 0 ? bytes.size() : zero;
+    // A zero byte ends the list, as it ends a C string.
     QStringList words;
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < end) {
-        const char ch = bytes[i];
-        if (ch != '\r' && ch != '\n') {
-            ++i;
-            continue;
-        }
-        words << cp1250::decode(bytes.constData() + start, i - start);
-        ++i;
-        if (ch == '\r' && i < end && bytes[i] == '\n')
-            ++i;
-        start = i;
-    }
-    if (start < end)
-        words << cp1250::decode(bytes.constData() + start, end - start);
+    for (const LineSpan& span : lineSpans(bytes, bytes.indexOf('\0')))
+        words << cp1250::decode(bytes.constData() + span.start, span.length);
     return words;
 }
 
