@@ -14,6 +14,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "settings/inifile.h"
+#include "settings/storedtext.h"
 #include "settings/unit3.h"
 #include "ticket/barlayout.h"
 #include "ticket/descriptionbox.h"
@@ -46,16 +47,6 @@ void setTextColour(QWidget* w, int tcolour) {
     p.setColor(QPalette::ButtonText, fromTColor(tcolour));
     p.setColor(QPalette::Text, fromTColor(tcolour));
     w->setPalette(p);
-}
-
-// "\n" in a stored header or footer becomes a line break; one leading "."
-// (which protects leading blanks in the settings file) is dropped.
-QString decodeStoredText(const QString& stored) {
-    QString text = stored;
-    text.replace(QStringLiteral("\\n"), QStringLiteral("\r\n"));
-    if (text.startsWith(QLatin1Char('.')))
-        text.remove(0, 1);
-    return text;
 }
 
 int timerInterval(int periodSeconds) {
@@ -252,10 +243,12 @@ void TForm1::FormCreate() {
     }
     m_header.clear();
     if (ini.readBool(z, QStringLiteral("Zahlavi"), false))
-        m_header = decodeStoredText(ini.readString(z, QStringLiteral("Zahlavitext"), QString()));
+        m_header = decodeStoredTextForPrinting(
+            ini.readString(z, QStringLiteral("Zahlavitext"), QString()));
     m_footer.clear();
     if (ini.readBool(z, QStringLiteral("Zapati"), false))
-        m_footer = decodeStoredText(ini.readString(z, QStringLiteral("Zapatitext"), QString()));
+        m_footer =
+            decodeStoredTextForPrinting(ini.readString(z, QStringLiteral("Zapatitext"), QString()));
     if (!Panel2->isHidden())
         Timer1->setInterval(timerInterval(ini.readInteger(z, QStringLiteral("perioda"), 0)));
     for (int c = 0; c < m_grid.columnCount(); ++c) {

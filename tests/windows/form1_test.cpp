@@ -163,6 +163,7 @@ private slots:
     void clickOnADescriptionCellOpensTheCombo();
     void closeTellsWhatCouldNotBeWrittenAndStillEnds();
     void totalFrameThatCannotPrintKeepsTheTicket();
+    void storedHeaderAndFooterFrameTheTicket();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -697,6 +698,21 @@ void Form1Test::totalFrameThatCannotPrintKeepsTheTicket() {
     f->DecodePrintFrame(buffer);
     QCOMPARE(f->ticket().weighingCount, s.rows() - 2);
     QCOMPARE(s.cell(3, 3), QStringLiteral("4 kg"));
+}
+
+void Form1Test::storedHeaderAndFooterFrameTheTicket() {
+    Station s(kLive + "Zahlavi=1\r\nZahlavitext=.  Firma\\nV\xE1ha 1\\n\r\n"
+                      "Zapati=1\r\nZAPATITEXT=.Podpis\r\nZapati=0\r\n");
+    TForm1* f = s.start();
+    QCOMPARE(f->headerText(), QStringLiteral("  Firma\r\nVáha 1\r\n"));
+    QCOMPARE(f->footerText(), QStringLiteral("Podpis")); // the first of duplicate keys wins
+    f->BitBtn1Click();
+    QCOMPARE(s.printed.size(), 1);
+    const QStringList& t = s.printed[0];
+    QCOMPARE(t.mid(0, 3),
+             (QStringList{QStringLiteral("  Firma"), QStringLiteral("Váha 1"), QString()}));
+    QVERIFY(t[3].startsWith(QStringLiteral("Poř.číslo")));
+    QCOMPARE(t.last(), QStringLiteral("Podpis"));
 }
 
 QTEST_MAIN(Form1Test)
