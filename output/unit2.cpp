@@ -4,6 +4,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "settings/inifile.h"
+#include "settings/stationsettings.h"
 #include "ticket/barlayout.h"
 
 #include <QApplication>
@@ -13,11 +14,6 @@
 #include <QScreen>
 
 namespace {
-const QString kSection = QStringLiteral("Tisk");
-const QString kWidthKey = QStringLiteral("sirka");
-const QString kHeightKey = QStringLiteral("vyska");
-constexpr int kDefaultWidth = 320;
-constexpr int kDefaultHeight = 490;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 } // namespace
@@ -69,9 +65,11 @@ TForm2::~TForm2() {
 }
 
 void TForm2::FormCreate() {
-    const IniFile ini(paths::settingsFile());
-    resize(ini.readInteger(kSection, kWidthKey, kDefaultWidth),
-           ini.readInteger(kSection, kHeightKey, kDefaultHeight));
+    QSize size = readPreviewSize(IniFile(paths::settingsFile()));
+    // A preview larger than the screen could not be closed or printed from.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        size = clampToScreen(size, kMinimumPreview, screen->availableGeometry().size());
+    resize(size);
     FormResize();
 }
 
@@ -80,8 +78,7 @@ void TForm2::FormDestroy() {
         return;
     m_sizeWritten = true;
     IniFile ini(paths::settingsFile());
-    ini.writeInteger(kSection, kWidthKey, width());
-    ini.writeInteger(kSection, kHeightKey, height());
+    writePreviewSize(ini, size());
 }
 
 void TForm2::setTicketText(const QStringList& lines) {

@@ -1,8 +1,11 @@
 #include "ticket/descriptionbox.h"
 
 #include "platform/localeconventions.h"
+#include "ticket/descriptiontext.h"
 
 #include <QLineEdit>
+
+#include <memory>
 
 TDescriptionCombo::TDescriptionCombo(QWidget* parent) : QComboBox(parent) {
     setObjectName(QStringLiteral("ComboBox1"));
@@ -14,6 +17,7 @@ TDescriptionCombo::TDescriptionCombo(QWidget* parent) : QComboBox(parent) {
     f.setPixelSize(15);
     setFont(f);
     setMaxLength(14);
+    installDescriptionVetting(lineEdit(), [this] { return m_maxLength; });
     connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         if (isListShown())
             highlightPrefix(text);
@@ -22,7 +26,6 @@ TDescriptionCombo::TDescriptionCombo(QWidget* parent) : QComboBox(parent) {
 
 void TDescriptionCombo::setMaxLength(int length) {
     m_maxLength = length;
-    lineEdit()->setMaxLength(length > 0 ? length : 32767);
 }
 
 QStringList TDescriptionCombo::items() const {
@@ -102,4 +105,21 @@ void TDescriptionCombo::placeList() {
     const int rows = std::clamp(count(), 1, 8);
     const int rowHeight = 16;
     m_list->setGeometry(below.x(), below.y(), width(), rows * rowHeight + 4);
+}
+
+void installDescriptionVetting(QLineEdit* edit, std::function<int()> limit) {
+    // textEdited comes before textChanged and carries only the operator's
+    // edits; the text before the edit is the last one textChanged reported.
+    auto before = std::make_shared<QString>(edit->text());
+    QObject::connect(edit, &QLineEdit::textChanged, edit,
+                     [edit, before](const QString&) { *before = edit->text(); });
+    QObject::connect(edit, &QLineEdit::textEdited, edit,
+                     [edit, before, limit](const QString& after) {
+                         const DescriptionEdit vetted =
+                             vetDescriptionEdit(*before, after, edit->cursorPosition(), limit());
+                         if (vetted.text == after)
+                             return;
+                         edit->setText(vetted.text);
+                         edit->setCursorPosition(vetted.cursor);
+                     });
 }

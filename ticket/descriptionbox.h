@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QListView>
 #include <QPointer>
+#include <functional>
 
 // ComboBox1: the floating description editor. Its drop-down list is a plain
 // child of the window instead of Qt's popup, because a popup takes the
@@ -19,7 +20,8 @@ public:
     bool isListShown() const;
     // The entry the open list highlights, -1 when none.
     int highlighted() const;
-    // 0 or less means no limit.
+    // The typing limit; 0 or less means no limit. Text that is already
+    // longer stays whole.
     void setMaxLength(int length);
     int maxLength() const { return m_maxLength; }
 
@@ -36,3 +38,9 @@ private:
     QPointer<QListView> m_list;
     int m_maxLength = 14;
 };
+
+class QLineEdit;
+
+// Every edit the operator makes in a description field (typing, pasting,
+// dropping) goes through vetDescriptionEdit; text the program sets does not.
+void installDescriptionVetting(QLineEdit* edit, std::function<int()> limit);

@@ -97,7 +97,12 @@ QVariant TicketGridModel::headerData(int section, Qt::Orientation orientation, i
 Qt::ItemFlags TicketGridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    // Only descriptions are typed: an edited weight would not change the sum,
+    // and a stray key must not become the printed total.
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == TicketGrid::Description && m_grid.isBodyRow(index.row() + 1))
+        return flags | Qt::ItemIsEditable;
+    return flags;
 }
 
 void TicketGridModel::sync(int firstChangedRow) {
@@ -240,6 +245,13 @@ QString TStringGrid::editorText() const {
     if (m_editor && isEditorOpen())
         return m_editor->text();
     return m_grid.cell(col(), row());
+}
+
+void TStringGrid::commitOpenEditor() {
+    if (!m_editor || !isEditorOpen())
+        return;
+    commitData(m_editor);
+    closeEditor(m_editor, QAbstractItemDelegate::NoHint);
 }
 
 void TStringGrid::applyColumnWidths() {

@@ -82,6 +82,8 @@ public:
     bool editing() const { return m_editing; }
     bool isEditorOpen() const { return state() == QAbstractItemView::EditingState; }
     QString editorText() const;
+    // Closes the cell editor, if open, keeping its text in the cell.
+    void commitOpenEditor();
 
     // Applies the ticket's column widths (hidden columns included).
     void applyColumnWidths();

@@ -8,20 +8,23 @@
 #include "output/tickettext.h"
 #include "output/unit2.h"
 #include "platform/apperror.h"
+#include "platform/boundary.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/localeconventions.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "settings/inifile.h"
-#include "settings/storedtext.h"
+#include "settings/stationsettings.h"
 #include "settings/unit3.h"
 #include "ticket/barlayout.h"
 #include "ticket/descriptionbox.h"
+#include "ticket/descriptiontext.h"
 #include "ticket/stringgrid.h"
 #include "ticket/unprintedrows.h"
 #include "ticket/wordlist.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -58,8 +61,9 @@ int timerInterval(int periodSeconds) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_keeper(paths::unprintedRowsFile()) {
     buildControls();
+    connectControls();
     qApp->installEventFilter(this);
     FormCreate();
 }
@@ -136,7 +140,7 @@ void TForm1::buildControls() {
     setTextColour(SpeedButton1, tcolor::Navy);
     setTextColour(Label1, tcolor::Black);
 
-    StringGrid1 = new TStringGrid(m_grid, central);
+    StringGrid1 = new TStringGrid(m_session.grid(), central);
     layout->addWidget(StringGrid1, 1);
 
     ComboBox1 = new TDescriptionCombo(central);
@@ -153,23 +157,59 @@ void TForm1::buildControls() {
     VaComm1->setObjectName(QStringLiteral("VaComm1"));
     VaComm1->setBaudrate(br9600);
     VaComm1->setMonitorEvents(ceAll);
-    VaComm1->OnRxChar = [this](QObject* sender, int count) { VaComm1RxChar(sender, count); };
+    VaComm1->OnRxChar = [this](QObject* sender, int count) {
+        atBoundary([&] { VaComm1RxChar(sender, count); });
+    };
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    m_typingTimer = new QTimer(this);
+    m_typingTimer->setSingleShot(true);
+    m_typingTimer->setInterval(1000);
+}
 
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
-    connect(CheckBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
-    connect(BitBtn4, &QPushButton::clicked, this, &TForm1::BitBtn4Click);
+void TForm1::connectControls() {
+    auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { atBoundary([&] { (this->*handler)(); }); };
+    };
+    connect(BitBtn1, &QPushButton::clicked, this, guarded(&TForm1::BitBtn1Click));
+    connect(CheckBox1, &QCheckBox::clicked, this, guarded(&TForm1::CheckBox1Click));
+    connect(BitBtn2, &QPushButton::clicked, this, guarded(&TForm1::BitBtn2Click));
+    connect(BitBtn4, &QPushButton::clicked, this, guarded(&TForm1::BitBtn4Click));
     connect(BitBtn3, &QPushButton::clicked, this, &QWidget::close);
-    connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    connect(StringGrid1, &TStringGrid::cellSelected, this, &TForm1::StringGrid1SelectCell);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (isComboWidget(old) && !isComboWidget(now))
-            ComboBox1Exit();
+    connect(SpeedButton1, &QToolButton::clicked, this, guarded(&TForm1::SpeedButton1Click));
+    connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
+    connect(m_typingTimer, &QTimer::timeout, this, guarded(&TForm1::keepTicket));
+    connect(StringGrid1, &TStringGrid::cellSelected, this, [this](int column, int row) {
+        atBoundary([&] { StringGrid1SelectCell(column, row); });
     });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        // Only a move of the focus inside the program ends the edit: when the
+        // whole program loses activation the edit stays open, as it would on
+        // the station's original desktop.
+        if (isComboWidget(old) && now && !isComboWidget(now))
+            atBoundary([&] { ComboBox1Exit(); });
+    });
+    // What the operator types is part of the ticket as it is typed, so
+    // closing, printing or a crash never loses it.
+    connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this] {
+        m_session.touch();
+        if (!m_typingTimer->isActive())
+            m_typingTimer->start();
+    });
+    connect(StringGrid1->cellDelegate(), &TicketCellDelegate::editorCreated, this,
+            [this](QWidget* editor) {
+                auto* line = qobject_cast<QLineEdit*>(editor);
+                if (!line)
+                    return;
+                const int row = StringGrid1->row();
+                installDescriptionVetting(line, [this] { return m_session.descriptionLimit(); });
+                connect(line, &QLineEdit::textChanged, this, [this, line, row] {
+                    m_session.setDescription(row, line->text());
+                    if (!m_typingTimer->isActive())
+                        m_typingTimer->start();
+                });
+            });
     auto follow = [this] {
         if (ComboBox1->isVisible())
             placeComboOverCell(m_editingColumn, m_editingRow);
@@ -199,95 +239,97 @@ TForm2* TForm1::previewWindow() const {
 }
 
 void TForm1::setDescriptionLimit(int length) {
-    m_descriptionLimit = length;
-    ComboBox1->setMaxLength(length);
-}
-
-int TForm1::digitLatch() const {
-    return SpeedButton1->property("tag").toInt();
+    m_session.setDescriptionLimit(length);
+    ComboBox1->setMaxLength(m_session.descriptionLimit());
 }
 
 void TForm1::ticketChanged(int firstChangedRow) {
     StringGrid1->ticketModel()->sync(firstChangedRow);
+    keepTicket();
+}
+
+TicketGrid TForm1::ticketAsSeen() const {
+    TicketGrid seen = m_session.grid();
+    if (ComboBox1->isVisible())
+        seen.setCell(m_editingColumn, m_editingRow,
+                     TicketSession::cleanDescription(ComboBox1->currentText()));
+    return seen;
+}
+
+void TForm1::keepTicket() {
+    m_typingTimer->stop();
+    const QString failure = m_keeper.keep(ticketAsSeen(), m_session.revision());
+    if (!failure.isEmpty())
+        showError(failure);
 }
 
 // ---- life -------------------------------------------------------------
 
 void TForm1::FormCreate() {
-    IniFile ini(paths::settingsFile());
-    const QString z = QStringLiteral("zobrazeni");
-    if (!ini.readBool(z, QStringLiteral("datum"), false))
-        m_grid.setColumnWidth(TicketGrid::Time, TicketGrid::kHidden);
-    if (!ini.readBool(z, QStringLiteral("popis"), false))
-        m_grid.setColumnWidth(TicketGrid::Description, TicketGrid::kHidden);
-    m_unit = ini.readString(z, QStringLiteral("jednotky"), QStringLiteral("kg"));
+    StationSettings settings = readStationSettings(IniFile(paths::settingsFile()));
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        settings.windowSize =
+            clampToScreen(settings.windowSize, kMinimumWindow, screen->availableGeometry().size());
+    m_session.applySettings(settings);
     if (QFileInfo::exists(kWordListFile)) {
         try {
-            ComboBox1->setItems(readWordListFile(kWordListFile));
+            m_session.setWords(readWordListFile(kWordListFile));
         } catch (const AppError& e) {
             showError(e.message());
         }
     }
-    ComboBox1->setEnabled(ini.readBool(z, QStringLiteral("plovouciHelp"), false));
-    Panel2->setVisible(ini.readBool(z, QStringLiteral("stalyPrijem"), false));
-    BitBtn4->setVisible(ini.readBool(z, QStringLiteral("PrintSave"), false));
-    m_grid.weightSum = 0;
-    m_grid.weighingCount = 0;
-    if (ini.readBool(z, QStringLiteral("save"), false) &&
-        QFileInfo::exists(paths::unprintedRowsFile())) {
+    ComboBox1->setItems(m_session.words());
+    TicketGrid& grid = m_session.grid();
+    grid.weightSum = 0;
+    grid.weighingCount = 0;
+    if (settings.keepUnprinted && QFileInfo::exists(paths::unprintedRowsFile())) {
         try {
-            loadUnprintedRows(paths::unprintedRowsFile(), m_grid);
+            loadUnprintedRows(paths::unprintedRowsFile(), grid);
         } catch (const AppError& e) {
             showError(e.message());
         }
+        for (int r = 1; r < grid.lastRow(); ++r)
+            grid.setCell(TicketGrid::Description, r,
+                         TicketSession::cleanDescription(grid.cell(TicketGrid::Description, r)));
     }
-    m_header.clear();
-    if (ini.readBool(z, QStringLiteral("Zahlavi"), false))
-        m_header = decodeStoredTextForPrinting(
-            ini.readString(z, QStringLiteral("Zahlavitext"), QString()));
-    m_footer.clear();
-    if (ini.readBool(z, QStringLiteral("Zapati"), false))
-        m_footer =
-            decodeStoredTextForPrinting(ini.readString(z, QStringLiteral("Zapatitext"), QString()));
-    if (!Panel2->isHidden())
-        Timer1->setInterval(timerInterval(ini.readInteger(z, QStringLiteral("perioda"), 0)));
-    for (int c = 0; c < m_grid.columnCount(); ++c) {
-        if (m_grid.isHidden(c))
-            continue;
-        const int w = ini.readInteger(QStringLiteral("tabulka"),
-                                      QStringLiteral("sirka") + QString::number(c), 165);
-        if (w != 165)
-            m_grid.setColumnWidth(c, w);
-    }
-    m_sequenceNumbers = ini.readBool(z, QStringLiteral("poradCislo"), true);
-    resize(ini.readInteger(QStringLiteral("tabulka"), QStringLiteral("celkem"), 370),
-           ini.readInteger(QStringLiteral("tabulka"), QStringLiteral("celkemVyska"), 600));
-    setDescriptionLimit(ini.readInteger(QStringLiteral("popis"), QStringLiteral("delka"), 14));
-    VaComm1->setPortNum(ini.readInteger(QStringLiteral("COM"), QStringLiteral("port"), 1));
-    VaComm1->setDevicePath(
-        ini.readString(QStringLiteral("COM"), QStringLiteral("device"), QString()));
+    if (m_session.liveWeight())
+        Timer1->setInterval(timerInterval(settings.period));
+    resize(settings.windowSize);
+    setDescriptionLimit(settings.descriptionLength);
+    VaComm1->setPortNum(settings.port);
+    VaComm1->setDevicePath(settings.device);
     try {
         VaComm1->Open();
     } catch (const AppError& e) {
         showError(e.message());
     }
-    m_receiveBuffer.clear();
-    m_grid.writeCaptions();
-    m_grid.writeTotals(TicketGrid::TotalsWriter::StartUp, clock_::now(), m_unit);
-    Label1->setText(QStringLiteral("0,000 ") + m_unit);
-    m_display.label = Label1->text();
+    m_session.receiveBuffer().clear();
+    grid.writeCaptions();
+    grid.writeTotals(TicketGrid::TotalsWriter::StartUp, clock_::now(), m_session.unit());
+    m_session.setWeightLabel(QStringLiteral("0,000 ") + m_session.unit());
+    applyMode();
+    applyDisplay();
     StringGrid1->ticketModel()->sync(0);
     StringGrid1->applyColumnWidths();
+    // A damaged file read above stays as it was until the ticket changes.
+    m_keeper.markWritten(m_session.revision());
+}
+
+void TForm1::applyMode() {
+    Panel2->setVisible(m_session.liveWeight());
+    BitBtn4->setVisible(m_session.saveOnPrint());
+    ComboBox1->setEnabled(m_session.learnWords());
+    SpeedButton1->setProperty("tag", m_session.digitLatch());
 }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        atBoundary([this] { FormShow(); });
 }
 
 void TForm1::FormShow() {
-    if (!Panel2->isHidden()) {
+    if (m_session.liveWeight()) {
         if (Timer1->interval() > 0 && !Timer1->isActive())
             Timer1->start();
         else if (Timer1->interval() <= 0)
@@ -304,7 +346,7 @@ void TForm1::FormShow() {
 void TForm1::closeEvent(QCloseEvent* event) {
     if (!m_closed) {
         m_closed = true;
-        FormClose();
+        atBoundary([this] { FormClose(); });
     }
     event->accept();
 }
@@ -315,21 +357,21 @@ void TForm1::FormClose() {
     // the ticket file matters more than the window size.
     try {
         IniFile ini(paths::settingsFile());
-        for (int c = 0; c < m_grid.columnCount(); ++c) {
-            if (m_grid.columnWidth(c) >= 0)
-                ini.writeInteger(QStringLiteral("tabulka"),
-                                 QStringLiteral("sirka") + QString::number(c),
-                                 m_grid.columnWidth(c));
-        }
-        ini.writeInteger(QStringLiteral("tabulka"), QStringLiteral("celkem"), width());
-        ini.writeInteger(QStringLiteral("tabulka"), QStringLiteral("celkemVyska"), height());
+        const TicketGrid& grid = m_session.grid();
+        writeClosingSettings(
+            ini,
+            {grid.columnWidth(0), grid.columnWidth(1), grid.columnWidth(2), grid.columnWidth(3)},
+            size());
     } catch (const AppError& e) {
         showError(e.message());
     }
     if (ComboBox1->isVisible())
         ComboBox1Exit();
+    StringGrid1->commitOpenEditor();
+    m_typingTimer->stop();
     try {
-        saveUnprintedRows(m_grid, paths::unprintedRowsFile());
+        saveUnprintedRows(m_session.grid(), paths::unprintedRowsFile());
+        m_keeper.markWritten(m_session.revision());
     } catch (const AppError& e) {
         showError(e.message());
     }
@@ -359,8 +401,8 @@ void TForm1::BitBtn2Click() {
     VaComm1->Close();
     if (m_form3)
         m_form3->exec();
-    VaComm1->Open();
     StringGrid1->setFocus();
+    VaComm1->Open();
 }
 
 void TForm1::BitBtn4Click() {
@@ -374,97 +416,86 @@ void TForm1::BitBtn4Click() {
 // ---- receiving --------------------------------------------------------
 
 void TForm1::VaComm1RxChar(QObject*, int) {
-    m_receiveBuffer += cp1250::decode(VaComm1->ReadText());
-    if (!Panel2->isHidden())
-        DecodeWeightFrame(m_receiveBuffer);
+    m_session.receiveBuffer() += cp1250::decode(VaComm1->ReadText());
+    if (m_session.liveWeight())
+        DecodeWeightFrame(m_session.receiveBuffer());
     else
-        DecodePrintFrame(m_receiveBuffer);
+        DecodePrintFrame(m_session.receiveBuffer());
 }
 
 void TForm1::DecodeWeightFrame(QString& buffer) {
-    decodeWeightFrame(buffer, m_unit, m_display);
+    m_session.decodeWeight(buffer);
     applyDisplay();
 }
 
 void TForm1::applyDisplay() {
-    if (Label1->text() != m_display.label)
-        Label1->setText(m_display.label);
-    setTextColour(Label1, m_display.labelColour);
-    setTextColour(SpeedButton1, m_display.okColour);
-    SpeedButton1->setEnabled(m_display.okEnabled);
-    Panel2->setProperty("tag", m_display.scaleState);
+    const WeightDisplay& display = m_session.display();
+    if (Label1->text() != display.label)
+        Label1->setText(display.label);
+    setTextColour(Label1, display.labelColour);
+    setTextColour(SpeedButton1, display.okColour);
+    SpeedButton1->setEnabled(display.okEnabled);
+    Panel2->setProperty("tag", display.scaleState);
 }
 
+// Every complete frame of the delivery is decoded; a frame that fails is
+// reported once and the frames behind it still count.
 void TForm1::DecodePrintFrame(QString& buffer) {
     for (;;) {
-        const PrintFrame frame = takePrintFrame(buffer, m_unit, conventions().decimalSeparator);
+        const PrintFrame frame = m_session.takeFrame(buffer);
         if (frame.kind == PrintFrame::Kind::None)
             return;
-        const QDateTime now = clock_::now();
-        if (frame.kind == PrintFrame::Kind::Item) {
-            if (ComboBox1->isVisible())
-                ComboBox1->hide();
-            const int first = m_grid.lastRow();
-            m_grid.addWeighing(frame.sequence, conventions().formatTime(now.time()), frame.weight,
-                               TicketGrid::TotalsWriter::ItemFrame, now, m_unit);
-            ticketChanged(first);
-            StringGrid1->setRow(m_grid.lastRow());
-            selectDescriptionOfLastBodyRow();
-        } else {
-            const int first = m_grid.lastRow();
-            QStringList totals;
-            for (int c = 0; c < m_grid.columnCount(); ++c)
-                totals.append(m_grid.cell(c, first));
-            m_grid.clearRow(first);
-            m_grid.setRowCount(m_grid.rowCount() + 1);
-            const int last = m_grid.lastRow();
-            const LocaleConventions& lc = conventions();
-            m_grid.setCell(0, last,
-                           QStringLiteral("Celkem: ") + QString::number(m_grid.weighingCount));
-            m_grid.setCell(1, last, lc.formatTime(now.time()));
-            m_grid.setCell(2, last, QStringLiteral("dne: ") + lc.formatDate(now.date()));
-            m_grid.setCell(3, last, frame.weight);
-            ticketChanged(first);
-            try {
-                BitBtn1Click();
-            } catch (...) {
-                // Not printed: the ticket goes back to its rows and totals row,
-                // so that the operator can print it with the button and the
-                // next item frames count on from it.
-                m_grid.setRowCount(m_grid.rowCount() - 1);
-                for (int c = 0; c < m_grid.columnCount(); ++c)
-                    m_grid.setCell(c, first, totals.value(c));
+        atBoundary([&] {
+            const int first = m_session.grid().lastRow();
+            if (frame.kind == PrintFrame::Kind::Item) {
+                endDescriptionEdit();
+                StringGrid1->commitOpenEditor();
+                if (m_session.addItemFrame(frame, clock_::now()) < 0)
+                    return; // held until the running print ends
                 ticketChanged(first);
-                throw;
+                StringGrid1->setRow(m_session.grid().lastRow());
+                selectDescriptionOfLastBodyRow();
+            } else {
+                endDescriptionEdit();
+                try {
+                    m_session.printTotalFrame(frame, clock_::now(), printStep());
+                } catch (...) {
+                    ticketChanged(0);
+                    throw;
+                }
+                afterPrint();
             }
-            m_grid.reset(TicketGrid::TotalsWriter::ResetAfterTotalFrame, clock_::now(), m_unit);
-            ticketChanged(0);
-        }
+        });
     }
 }
 
 // ---- capturing --------------------------------------------------------
 
 void TForm1::SpeedButton1Click() {
-    const QDateTime now = clock_::now();
-    const int first = m_grid.lastRow();
-    m_grid.addWeighing(QString::number(m_grid.lastRow()), conventions().formatTime(now.time()),
-                       Label1->text(), TicketGrid::TotalsWriter::Weighing, now, m_unit);
-    ticketChanged(first);
+    const int first = m_session.grid().lastRow();
+    // A refused weighing changes nothing, the current cell included.
+    if (m_session.capture(clock_::now()) < 0)
+        return; // held until the running print ends
+    showWeighing(first);
+}
+
+void TForm1::showWeighing(int firstChangedRow) {
+    ticketChanged(firstChangedRow);
     StringGrid1->setFocus();
     if (ComboBox1->isVisible())
         ComboBox1Exit(); // the focus could not move (an inactive window)
+    StringGrid1->commitOpenEditor();
     selectDescriptionOfLastBodyRow();
     StringGrid1->setEditing(!ComboBox1->isEnabled());
 }
 
 void TForm1::selectDescriptionOfLastBodyRow() {
-    StringGrid1->setRow(m_grid.lastRow() - 1);
+    StringGrid1->setRow(m_session.grid().lastRow() - 1);
     StringGrid1->setCol(TicketGrid::Description);
 }
 
 void TForm1::Timer1Timer() {
-    if (!Panel2->isHidden() && SpeedButton1->isEnabled())
+    if (m_session.timerRecords())
         SpeedButton1Click();
 }
 
@@ -474,43 +505,53 @@ void TForm1::CheckBox1Click() {
     setTextColour(BitBtn1, CheckBox1->isChecked() ? tcolor::Red : tcolor::Black);
 }
 
-void TForm1::BitBtn1Click() {
-    const QDateTime now = clock_::now();
-    TicketLayoutOptions options;
-    options.sequenceNumbers = m_sequenceNumbers;
-    options.descriptionWidth = m_descriptionLimit;
-    options.header = m_header;
-    options.footer = m_footer;
-    if (!m_form2)
-        m_form2 = new TForm2(this);
-    m_form2->setTicketText(buildTicketText(m_grid, options, now));
-    if (!BitBtn4->isHidden())
-        appendToArchive(m_form2->ticketText(), now.date());
-    if (CheckBox1->isChecked())
-        m_form2->exec();
-    else
-        printTicket(m_form2->ticketText());
-    resetTicketAfterPrint();
+TicketSession::PrintStep TForm1::printStep() {
+    return [this](const QStringList& lines) {
+        if (!m_form2)
+            m_form2 = new TForm2(this);
+        m_form2->setTicketText(lines);
+        if (CheckBox1->isChecked())
+            m_form2->exec();
+        else
+            printTicket(lines);
+    };
 }
 
-void TForm1::resetTicketAfterPrint() {
+void TForm1::BitBtn1Click() {
+    endDescriptionEdit();
+    StringGrid1->commitOpenEditor();
+    try {
+        m_session.print(clock_::now(), printStep());
+    } catch (...) {
+        ticketChanged(0); // weighings held during the print are on the ticket
+        throw;
+    }
+    afterPrint();
+}
+
+void TForm1::afterPrint() {
     ComboBox1->hide();
-    m_grid.reset(TicketGrid::TotalsWriter::ResetAfterPrint, clock_::now(), m_unit);
+    m_editingColumn = m_editingRow = -1;
     ticketChanged(0);
     StringGrid1->setFocus();
 }
 
 // ---- description entry ------------------------------------------------
 
+void TForm1::endDescriptionEdit() {
+    if (ComboBox1->isVisible())
+        ComboBox1Exit();
+}
+
 void TForm1::StringGrid1SelectCell(int column, int row) {
-    if (column != TicketGrid::Description || !m_grid.isBodyRow(row))
+    if (column != TicketGrid::Description || !m_session.grid().isBodyRow(row))
         return;
     if (ComboBox1->isEnabled()) {
         StringGrid1->cancelMouseOperation();
         m_editingColumn = column;
         m_editingRow = row;
         placeComboOverCell(column, row);
-        const QString text = m_grid.cell(column, row);
+        const QString text = m_session.grid().cell(column, row);
         const int match = findWord(ComboBox1->items(), text);
         if (match >= 0) {
             ComboBox1->setCurrentIndex(match);
@@ -539,53 +580,67 @@ void TForm1::ComboBox1Exit() {
     m_inExit = true;
     ComboBox1->hide();
     const QString text = ComboBox1->currentText();
-    const int column = m_editingColumn >= 0 ? m_editingColumn : StringGrid1->col();
     const int row = m_editingRow >= 0 ? m_editingRow : StringGrid1->row();
-    m_grid.setCell(column, row, text);
-    ticketChanged(row);
     m_editingColumn = m_editingRow = -1;
-    QString saveError;
-    QStringList words = ComboBox1->items();
-    if (learnWord(words, text)) {
-        ComboBox1->setItems(words);
-        try {
-            writeWordListFile(kWordListFile, words);
-        } catch (const AppError& e) {
-            saveError = e.message();
-        }
-    }
+    const bool learned = m_session.finishDescription(row, text);
     m_listOpened = false;
     StringGrid1->setEditing(false);
     m_inExit = false;
-    if (!saveError.isEmpty())
-        showError(saveError);
+    ticketChanged(row);
+    if (learned) {
+        ComboBox1->setItems(m_session.words());
+        saveWords();
+    }
+}
+
+void TForm1::saveWords() {
+    // The word is already in the cell and the list for this run; a file that
+    // cannot be written must not stop the weighing or print that ended the
+    // edit.
+    try {
+        writeWordListFile(kWordListFile, m_session.words());
+    } catch (const AppError& e) {
+        showError(e.message());
+    }
 }
 
 // ---- keys -------------------------------------------------------------
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
-        return QMainWindow::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::Shortcut) {
+        // An access key acts at once: Qt's animated click would leave a
+        // tenth of a second in which a typed digit books onto the ticket
+        // being printed.
+        if (auto* button = qobject_cast<QAbstractButton*>(watched)) {
+            if (button->isEnabled() && button->isVisible())
+                button->click();
+            return true;
+        }
         return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
     // A key event travels up the parent chain; the window's own preview and
     // the control handlers act once, on its first receiver.
     const bool firstReceiver =
         widget == QApplication::focusWidget() || (!QApplication::focusWidget() && widget == this);
     if (!firstReceiver)
         return false;
-    if (FormKeyPress(watched, key))
-        return true;
-    if (isComboWidget(watched)) {
-        if (FormDialogKey(key))
-            return true;
-        return ComboBox1KeyPress(key);
-    }
-    if (watched == StringGrid1 || StringGrid1->isAncestorOf(widget))
-        return StringGrid1KeyPress(key);
-    return false;
+    bool discard = false;
+    atBoundary([&] {
+        if (FormKeyPress(watched, key)) {
+            discard = true;
+        } else if (isComboWidget(watched)) {
+            discard = FormDialogKey(key) || ComboBox1KeyPress(key);
+        } else if (watched == StringGrid1 || StringGrid1->isAncestorOf(widget)) {
+            discard = StringGrid1KeyPress(key);
+        }
+    });
+    return discard;
 }
 
 bool TForm1::FormKeyPress(QObject* receiver, QKeyEvent* event) {
@@ -593,9 +648,10 @@ bool TForm1::FormKeyPress(QObject* receiver, QKeyEvent* event) {
     if (text.size() != 1)
         return false;
     const QChar ch = text.at(0);
-    if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9') && digitLatch() == 0) {
+    if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9') && m_session.digitRecords()) {
         SpeedButton1Click();
-        SpeedButton1->setProperty("tag", 1);
+        m_session.digitRecorded();
+        SpeedButton1->setProperty("tag", m_session.digitLatch());
         // The digit goes on to the control that has the focus now: the new
         // row's description editor.
         QWidget* focus = QApplication::focusWidget();
@@ -606,7 +662,8 @@ bool TForm1::FormKeyPress(QObject* receiver, QKeyEvent* event) {
             return true;
         }
     } else if (ch == QLatin1Char('\r')) {
-        SpeedButton1->setProperty("tag", 0);
+        m_session.enterTyped();
+        SpeedButton1->setProperty("tag", m_session.digitLatch());
     }
     return false;
 }
@@ -620,8 +677,7 @@ bool TForm1::FormDialogKey(QKeyEvent* event) {
         return false;
     }
     StringGrid1->setFocus();
-    if (ComboBox1->isVisible())
-        ComboBox1Exit();
+    endDescriptionEdit();
     StringGrid1->keyDown(event);
     return true;
 }
@@ -642,8 +698,7 @@ bool TForm1::ComboBox1KeyPress(QKeyEvent* event) {
             ComboBox1->setCurrentIndex(ComboBox1->highlighted());
         ComboBox1->hidePopup();
         StringGrid1->setFocus();
-        if (ComboBox1->isVisible())
-            ComboBox1Exit();
+        endDescriptionEdit();
         return true;
     }
     return false;
@@ -654,13 +709,14 @@ bool TForm1::StringGrid1KeyPress(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (text.isEmpty() && !enter)
         return false;
+    const TicketGrid& grid = m_session.grid();
     if (enter && ComboBox1->isEnabled() && !StringGrid1->isEditorOpen() &&
-        StringGrid1->col() == TicketGrid::Description && m_grid.isBodyRow(StringGrid1->row())) {
+        StringGrid1->col() == TicketGrid::Description && grid.isBodyRow(StringGrid1->row())) {
         const int column = StringGrid1->col();
         const int row = StringGrid1->row();
-        const QString remembered = m_grid.cell(column, row);
-        m_grid.setCell(column, row, QString());
-        ticketChanged(row);
+        const QString remembered = grid.cell(column, row);
+        m_session.grid().setCell(column, row, QString());
+        StringGrid1->ticketModel()->sync(row);
         StringGrid1SelectCell(column, row);
         ComboBox1->setEditText(remembered);
         m_listOpened = true;
@@ -670,8 +726,9 @@ bool TForm1::StringGrid1KeyPress(QKeyEvent* event) {
         ComboBox1->lineEdit()->end(false);
         return true;
     }
-    if (StringGrid1->editing() && !enter && m_descriptionLimit > 0 &&
-        StringGrid1->editorText().size() >= m_descriptionLimit)
+    const int limit = m_session.descriptionLimit();
+    if (StringGrid1->editing() && !enter && limit > 0 && isTypedCharacter(text) &&
+        StringGrid1->editorText().size() >= limit)
         return true;
     return false;
 }

@@ -1,14 +1,16 @@
 #pragma once
 
-// The main window "Vážní lístek". It owns the ticket (TicketGrid, shown by
-// StringGrid1), the serial channel VaComm1 and the run-time state the other
-// windows read: receive buffer, unit name, header and footer texts and the
-// switches. Handlers keep the names of the controls and events they serve
-// and stay short: the ticket, the decoders, the ticket text and the files are
-// plain code elsewhere; these slots apply their results to the controls.
+// The main window "Vážní lístek". It shows a TicketSession (the ticket, the
+// receive buffer, the mode, the switches and the learned words) and owns the
+// serial channel VaComm1. Handlers keep the names of the controls and events
+// they serve and stay short: they call the session and show the result. The
+// program's state is read from the session, never from a widget.
+//
+// Every handler that Qt calls goes through atBoundary(), which shows an error
+// in the error box there: no exception ever unwinds through Qt's event code.
 
-#include "link/weightframe.h"
-#include "ticket/ticketgrid.h"
+#include "ticket/ticketkeeper.h"
+#include "ticket/ticketsession.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -54,24 +56,24 @@ public:
     QTimer* Timer1 = nullptr;
 
     // Shared run-time state.
-    TicketGrid& ticket() { return m_grid; }
-    const TicketGrid& ticket() const { return m_grid; }
-    QString& receiveBuffer() { return m_receiveBuffer; }
-    const QString& unitName() const { return m_unit; }
-    void setUnitName(const QString& unit) { m_unit = unit; }
-    const QString& headerText() const { return m_header; }
-    const QString& footerText() const { return m_footer; }
-    void setHeaderText(const QString& text) { m_header = text; }
-    void setFooterText(const QString& text) { m_footer = text; }
-    bool sequenceNumbers() const { return m_sequenceNumbers; }
-    void setSequenceNumbers(bool on) { m_sequenceNumbers = on; }
-    int descriptionLimit() const { return m_descriptionLimit; }
+    TicketSession& session() { return m_session; }
+    TicketGrid& ticket() { return m_session.grid(); }
+    const TicketGrid& ticket() const { return m_session.grid(); }
+    QString& receiveBuffer() { return m_session.receiveBuffer(); }
+    const QString& unitName() const { return m_session.unit(); }
+    const QString& headerText() const { return m_session.header(); }
+    const QString& footerText() const { return m_session.footer(); }
+    bool sequenceNumbers() const { return m_session.sequenceNumbers(); }
+    int descriptionLimit() const { return m_session.descriptionLimit(); }
     void setDescriptionLimit(int length);
-    int scaleState() const { return m_display.scaleState; }
-    int digitLatch() const;
+    int scaleState() const { return m_session.display().scaleState; }
+    int digitLatch() const { return m_session.digitLatch(); }
     bool listOpened() const { return m_listOpened; }
-    // Tells the grid view that the ticket changed from this ticket row on.
+    // Tells the grid view that the ticket changed from this ticket row on,
+    // and keeps the unprinted-rows file equal to it.
     void ticketChanged(int firstChangedRow = 0);
+    // Writes the unprinted-rows file now if the ticket changed since.
+    void keepTicket();
 
 public slots:
     void FormCreate();
@@ -103,20 +105,22 @@ private:
     bool ComboBox1KeyPress(QKeyEvent* event);
     bool FormDialogKey(QKeyEvent* event);
     void applyDisplay();
+    void applyMode();
     void placeComboOverCell(int column, int row);
     void selectDescriptionOfLastBodyRow();
-    void resetTicketAfterPrint();
+    void showWeighing(int firstChangedRow);
+    void afterPrint();
+    void endDescriptionEdit();
+    void saveWords();
     void buildControls();
+    void connectControls();
     bool isComboWidget(QObject* object) const;
+    TicketGrid ticketAsSeen() const;
+    TicketSession::PrintStep printStep();
 
-    TicketGrid m_grid;
-    WeightDisplay m_display;
-    QString m_receiveBuffer;
-    QString m_unit = QStringLiteral("kg");
-    QString m_header;
-    QString m_footer;
-    bool m_sequenceNumbers = true;
-    int m_descriptionLimit = 14;
+    TicketSession m_session;
+    TicketKeeper m_keeper;
+    QTimer* m_typingTimer = nullptr; // keeps typed text on disk about a second behind
     bool m_listOpened = false;
     bool m_shownOnce = false;
     bool m_inExit = false;

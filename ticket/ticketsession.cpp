@@ -1,0 +1,185 @@
+#include "ticket/ticketsession.h"
+
+#include "output/archivewriter.h"
+#include "output/tickettext.h"
+#include "platform/localeconventions.h"
+#include "platform/numbers.h"
+#include "settings/stationsettings.h"
+#include "settings/storedtext.h"
+#include "ticket/wordlist.h"
+
+#include <QCollator>
+
+#include <algorithm>
+
+TicketSession::TicketSession() = default;
+
+void TicketSession::applySettings(const StationSettings& s) {
+    if (!s.showTime)
+        m_grid.setColumnWidth(TicketGrid::Time, TicketGrid::kHidden);
+    if (!s.showDescription)
+        m_grid.setColumnWidth(TicketGrid::Description, TicketGrid::kHidden);
+    m_unit = s.unit;
+    m_learnWords = s.learnWords;
+    m_liveWeight = s.liveWeight;
+    m_saveOnPrint = s.saveOnPrint;
+    m_header = s.header ? decodeStoredTextForPrinting(s.headerStored) : QString();
+    m_footer = s.footer ? decodeStoredTextForPrinting(s.footerStored) : QString();
+    for (int c = 0; c < m_grid.columnCount(); ++c) {
+        const int w = s.columnWidths[size_t(c)];
+        if (!m_grid.isHidden(c) && w != StationSettings::kWidthNotStored)
+            m_grid.setColumnWidth(c, w);
+    }
+    m_sequenceNumbers = s.sequenceNumbers;
+    setDescriptionLimit(s.descriptionLength);
+}
+
+void TicketSession::setWords(QStringList words) {
+    QCollator collator(conventions().language);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(words.begin(), words.end(), [&](const QString& a, const QString& b) {
+        return collator.compare(a, b) < 0;
+    });
+    m_words = std::move(words);
+}
+
+bool TicketSession::decodeWeight(QString& buffer) {
+    const bool hadText = !buffer.isEmpty();
+    const qsizetype before = buffer.size();
+    const QString label = m_display.label;
+    decodeWeightFrame(buffer, m_unit, m_display);
+    // A reading empties the buffer; so does the overflow rule, but only for a
+    // buffer that had grown past a frame's length.
+    return hadText && buffer.isEmpty() && m_display.scaleState != 2 &&
+           (before <= 25 || label != m_display.label);
+}
+
+PrintFrame TicketSession::takeFrame(QString& buffer) const {
+    return takePrintFrame(buffer, m_unit, conventions().decimalSeparator);
+}
+
+int TicketSession::capture(const QDateTime& now) {
+    const QString weight = m_display.label;
+    if (m_printing) {
+        if (!weight.isEmpty())
+            weightTextToFloat(weight); // refuse it now, while the operator is there
+        m_held.push_back({false, QString(), weight, now});
+        return -1;
+    }
+    const int row =
+        m_grid.addWeighing(QString::number(m_grid.lastRow()), conventions().formatTime(now.time()),
+                           weight, TicketGrid::TotalsWriter::Weighing, now, m_unit);
+    touch();
+    return row;
+}
+
+int TicketSession::addItemFrame(const PrintFrame& frame, const QDateTime& now) {
+    if (m_printing) {
+        if (!frame.weight.isEmpty())
+            weightTextToFloat(frame.weight);
+        m_held.push_back({true, frame.sequence, frame.weight, now});
+        return -1;
+    }
+    const int row =
+        m_grid.addWeighing(frame.sequence, conventions().formatTime(now.time()), frame.weight,
+                           TicketGrid::TotalsWriter::ItemFrame, now, m_unit);
+    touch();
+    return row;
+}
+
+QString TicketSession::cleanDescription(QString text) {
+    for (QChar& ch : text)
+        if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'))
+            ch = QLatin1Char(' ');
+    return text;
+}
+
+void TicketSession::setDescription(int row, const QString& text) {
+    if (!m_grid.isBodyRow(row))
+        return;
+    const QString clean = cleanDescription(text);
+    if (m_grid.cell(TicketGrid::Description, row) == clean)
+        return;
+    m_grid.setCell(TicketGrid::Description, row, clean);
+    touch();
+}
+
+bool TicketSession::finishDescription(int row, const QString& text) {
+    const QString clean = cleanDescription(text);
+    setDescription(row, clean);
+    return learnWord(m_words, clean);
+}
+
+void TicketSession::print(const QDateTime& now, const PrintStep& print) {
+    try {
+        printWith(now, print, TicketGrid::TotalsWriter::ResetAfterPrint);
+    } catch (...) {
+        bookHeld();
+        throw;
+    }
+}
+
+void TicketSession::printWith(const QDateTime& now, const PrintStep& print,
+                              TicketGrid::TotalsWriter resetWriter) {
+    TicketLayoutOptions options;
+    options.sequenceNumbers = m_sequenceNumbers;
+    options.descriptionWidth = m_descriptionLimit;
+    options.header = m_header;
+    options.footer = m_footer;
+    const QStringList lines = buildTicketText(m_grid, options, now);
+    m_printing = true;
+    try {
+        if (m_saveOnPrint)
+            appendToArchive(lines, now.date());
+        print(lines);
+    } catch (...) {
+        m_printing = false;
+        throw;
+    }
+    m_printing = false;
+    m_grid.reset(resetWriter, now, m_unit);
+    touch();
+    bookHeld();
+}
+
+void TicketSession::bookHeld() {
+    std::vector<Held> held;
+    held.swap(m_held);
+    for (const Held& h : held) {
+        const QString sequence = h.fromFrame ? h.sequence : QString::number(m_grid.lastRow());
+        m_grid.addWeighing(sequence, conventions().formatTime(h.when.time()), h.weight,
+                           h.fromFrame ? TicketGrid::TotalsWriter::ItemFrame
+                                       : TicketGrid::TotalsWriter::Weighing,
+                           h.when, m_unit);
+        touch();
+    }
+}
+
+void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& now,
+                                    const PrintStep& print) {
+    const int first = m_grid.lastRow();
+    QStringList totals;
+    for (int c = 0; c < m_grid.columnCount(); ++c)
+        totals.append(m_grid.cell(c, first));
+    m_grid.clearRow(first);
+    m_grid.setRowCount(m_grid.rowCount() + 1);
+    const int last = m_grid.lastRow();
+    const LocaleConventions& lc = conventions();
+    m_grid.setCell(0, last, QStringLiteral("Celkem: ") + QString::number(m_grid.weighingCount));
+    m_grid.setCell(1, last, lc.formatTime(now.time()));
+    m_grid.setCell(2, last, QStringLiteral("dne: ") + lc.formatDate(now.date()));
+    m_grid.setCell(3, last, frame.weight);
+    try {
+        printWith(now, print, TicketGrid::TotalsWriter::ResetAfterTotalFrame);
+    } catch (...) {
+        // Not printed: the ticket goes back to its rows and totals row, so
+        // that the operator can print it with the button and later item
+        // frames count on from it.
+        m_grid.setRowCount(first + 1);
+        for (int c = 0; c < m_grid.columnCount(); ++c)
+            m_grid.setCell(c, first, totals.value(c));
+        bookHeld();
+        touch();
+        throw;
+    }
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "link/printframe.h"
+#include "link/weightframe.h"
+#include "ticket/ticketgrid.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+struct StationSettings;
+
+// The station's state and rules for one run, without a widget: the ticket
+// being built, the receive buffer and what the live-weight panel shows, the
+// mode and switches, the digit latch and the learned words. The main window
+// shows this state and calls these operations from its handlers; everything
+// an operator or the indicator can do to a ticket goes through here, so the
+// rules can be tested without a window.
+class TicketSession {
+public:
+    TicketSession();
+
+    // Start-up: the values the main window takes from the settings file.
+    void applySettings(const StationSettings& settings);
+
+    TicketGrid& grid() { return m_grid; }
+    const TicketGrid& grid() const { return m_grid; }
+
+    // Switches and texts.
+    const QString& unit() const { return m_unit; }
+    void setUnit(const QString& unit) { m_unit = unit; }
+    bool liveWeight() const { return m_liveWeight; }
+    void setLiveWeight(bool on) { m_liveWeight = on; }
+    bool saveOnPrint() const { return m_saveOnPrint; }
+    void setSaveOnPrint(bool on) { m_saveOnPrint = on; }
+    bool learnWords() const { return m_learnWords; }
+    void setLearnWords(bool on) { m_learnWords = on; }
+    bool sequenceNumbers() const { return m_sequenceNumbers; }
+    void setSequenceNumbers(bool on) { m_sequenceNumbers = on; }
+    const QString& header() const { return m_header; }
+    const QString& footer() const { return m_footer; }
+    void setHeader(const QString& text) { m_header = text; }
+    void setFooter(const QString& text) { m_footer = text; }
+    // Typing limit of a description; 0 means none.
+    int descriptionLimit() const { return m_descriptionLimit; }
+    void setDescriptionLimit(int length) { m_descriptionLimit = length < 1 ? 0 : length; }
+
+    // The learned words, always sorted; words loaded from the file keep their
+    // letters and duplicates but are put in order.
+    const QStringList& words() const { return m_words; }
+    void setWords(QStringList words);
+
+    // Receiving. The receive buffer is decoded by the decoder of the current
+    // mode after each delivery.
+    QString& receiveBuffer() { return m_receiveBuffer; }
+    const WeightDisplay& display() const { return m_display; }
+    void setWeightLabel(const QString& text) { m_display.label = text; }
+    // Live-weight mode: returns true when a complete reading reached the label.
+    bool decodeWeight(QString& buffer);
+    // Print-frame mode: the next complete frame off the buffer, or Kind::None.
+    PrintFrame takeFrame(QString& buffer) const;
+
+    // The digit latch: the first digit after Enter records a weighing.
+    int digitLatch() const { return m_digitLatch; }
+    bool digitRecords() const { return m_digitLatch == 0; }
+    void digitRecorded() { m_digitLatch = 1; }
+    void enterTyped() { m_digitLatch = 0; }
+
+    // A weighing from the OK button, a digit or the timer: the weight label
+    // becomes a new body row. Throws ConversionError when the label is no
+    // number, leaving everything as it was. Returns the new body row, or -1
+    // when a print is running and the weighing is held for the next ticket.
+    int capture(const QDateTime& now);
+    // The timer records only while the OK button could be clicked.
+    bool timerRecords() const { return m_liveWeight && m_display.okEnabled; }
+    // An item frame: a body row with the frame's sequence and weight.
+    int addItemFrame(const PrintFrame& frame, const QDateTime& now);
+
+    // Descriptions never hold tabs or line breaks: they would split archive
+    // lines and word list entries.
+    static QString cleanDescription(QString text);
+    void setDescription(int row, const QString& text);
+    // The end of an edit: the text goes into the cell and is learned. Returns
+    // true when the word list grew and its file must be saved.
+    bool finishDescription(int row, const QString& text);
+
+    // The print action. Builds the ticket text, archives it when saving on
+    // print, hands it to `print` (the printer or the preview), then starts a
+    // new ticket. Anything `print` throws keeps the ticket and goes on up.
+    // Weighings booked while `print` runs (a modal preview, a timer tick) are
+    // held and booked on the ticket that follows, never erased or printed.
+    using PrintStep = std::function<void(const QStringList& lines)>;
+    void print(const QDateTime& now, const PrintStep& print);
+    bool printing() const { return m_printing; }
+    // The total frame: the last totals line, then the print action with the
+    // reset of print-frame mode; a print that fails puts the ticket back.
+    void printTotalFrame(const PrintFrame& frame, const QDateTime& now, const PrintStep& print);
+
+    // Counts every change of the ticket, so that the window knows when to
+    // write the unprinted-rows file again.
+    quint64 revision() const { return m_revision; }
+    void touch() { ++m_revision; }
+
+private:
+    struct Held {
+        bool fromFrame = false;
+        QString sequence;
+        QString weight;
+        QDateTime when;
+    };
+    void printWith(const QDateTime& now, const PrintStep& print,
+                   TicketGrid::TotalsWriter resetWriter);
+    void bookHeld();
+
+    TicketGrid m_grid;
+    QString m_unit = QStringLiteral("kg");
+    QString m_header;
+    QString m_footer;
+    bool m_liveWeight = false;
+    bool m_saveOnPrint = false;
+    bool m_learnWords = false;
+    bool m_sequenceNumbers = true;
+    int m_descriptionLimit = 14;
+    QStringList m_words;
+    QString m_receiveBuffer;
+    WeightDisplay m_display;
+    int m_digitLatch = 0;
+    bool m_printing = false;
+    std::vector<Held> m_held;
+    quint64 m_revision = 0;
+};
