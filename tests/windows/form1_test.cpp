@@ -14,6 +14,7 @@
 #include "ticket/stringgrid.h"
 #include "ticket/unit1.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -164,6 +165,11 @@ private slots:
     void closeTellsWhatCouldNotBeWrittenAndStillEnds();
     void totalFrameThatCannotPrintKeepsTheTicket();
     void storedHeaderAndFooterFrameTheTicket();
+    void typedDescriptionsSurviveEveryWayAnEditEnds();
+    void wordListEditEndedByAFrameIsWrittenAndLearned();
+    void rowsBookedDuringAPrintGoOnTheNextTicket();
+    void accessKeyPrintsAtOnce();
+    void pastedTextIsVettedAndOnlyDescriptionsAreEditable();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -717,3 +723,109 @@ void Form1Test::storedHeaderAndFooterFrameTheTicket() {
 
 QTEST_MAIN(Form1Test)
 #include "form1_test.moc"
+
+void Form1Test::typedDescriptionsSurviveEveryWayAnEditEnds() {
+    // Plain mode: the cell is what the operator sees, without Enter.
+    Station s(kLive + "popis=1\r\nsave=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.typeText(QStringLiteral("písek"));
+    QTRY_COMPARE(s.cell(2, 1), QStringLiteral("písek"));
+    // The next weighing, then closing by the close box, keep both texts.
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.typeText(QStringLiteral("štěrk"));
+    f->close();
+    s.form.reset();
+    f = s.start();
+    QCOMPARE(s.cell(2, 1), QStringLiteral("písek"));
+    QCOMPARE(s.cell(2, 2), QStringLiteral("štěrk"));
+    // A refused weighing leaves the current cell where it was.
+    const int row = f->StringGrid1->row();
+    s.send("ST,GS,+  1,2,3kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("1,2,3 kg"));
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(s.messages.size(), 1);
+    QCOMPARE(f->StringGrid1->row(), row);
+    QCOMPARE(f->ticket().weighingCount, 2);
+}
+
+void Form1Test::wordListEditEndedByAFrameIsWrittenAndLearned() {
+    Station s("[zobrazeni]\r\npopis=1\r\nplovouciHelp=1\r\n[popis]\r\ndelka=4\r\n");
+    writeFileBytes(QStringLiteral("popis.dat"), "zzz\r\nPrach dlouhy\r\naaa\r\n");
+    TForm1* f = s.start();
+    // Loaded in order, sorted, and a long word is not cut by the limit.
+    QCOMPARE(f->session().words(),
+             (QStringList{"aaa", QStringLiteral("Prach dlouhy"), QStringLiteral("zzz")}));
+    s.send(QStringLiteral("1, 2.5 kg").leftJustified(16).toLatin1() + "\r\n");
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("uhlí"));
+    QVERIFY(f->listOpened());
+    s.send(QStringLiteral("2, 1.5 kg").leftJustified(16).toLatin1() + "\r\n");
+    QTRY_COMPARE(f->ticket().weighingCount, 2);
+    QCOMPARE(s.cell(2, 1), QStringLiteral("uhlí"));
+    QVERIFY(f->session().words().contains(QStringLiteral("uhlí")));
+    QVERIFY(readFileBytes(QStringLiteral("popis.dat"))
+                .contains(cp1250::encode(QStringLiteral("uhlí"))));
+    // The next row's edit starts afresh: its first key drops the list down.
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    QVERIFY(!f->listOpened());
+    // Selecting a long description and leaving it keeps it whole.
+    f->StringGrid1SelectCell(2, 1);
+    f->ComboBox1->setEditText(QStringLiteral("Prach dlouhy"));
+    f->ComboBox1Exit();
+    QCOMPARE(s.cell(2, 1), QStringLiteral("Prach dlouhy"));
+}
+
+void Form1Test::rowsBookedDuringAPrintGoOnTheNextTicket() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->CheckBox1->setChecked(true);
+    QTimer::singleShot(0, f, [&] {
+        f->Timer1Timer(); // the timer ticks under the modal preview
+        f->previewWindow()->BitBtn1Click();
+        f->previewWindow()->BitBtn2Click();
+    });
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QCOMPARE(s.printed.size(), 1);
+    QCOMPARE(s.printed[0].filter(QStringLiteral("0,000 kg")).size(), 1); // one row, not two
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.cell(0, 1), QStringLiteral("1"));
+    QCOMPARE(s.cell(0, 2), QStringLiteral("Celkem 1"));
+}
+
+void Form1Test::accessKeyPrintsAtOnce() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTest::keyClick(f, Qt::Key_T, Qt::AltModifier);
+    QCOMPARE(s.printed.size(), 1); // no animated click: printed before the next key
+    QTest::keyClick(f->StringGrid1, Qt::Key_Return);
+    s.typeText(QStringLiteral("5"));
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.printed.size(), 1);
+}
+
+void Form1Test::pastedTextIsVettedAndOnlyDescriptionsAreEditable() {
+    Station s(kLive + "popis=1\r\n[popis]\r\ndelka=5\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.typeText(QStringLiteral("a"));
+    QTRY_VERIFY(f->StringGrid1->isEditorOpen());
+    auto* editor = f->StringGrid1->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QApplication::clipboard()->setText(QStringLiteral("b\tc\r\ndefgh"));
+    editor->paste();
+    QCOMPARE(editor->text(), QStringLiteral("ab c "));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("ab c "));
+    QApplication::clipboard()->setText(QStringLiteral("Ñ"));
+    editor->setCursorPosition(0);
+    editor->backspace();
+    editor->paste();
+    QCOMPARE(s.cell(2, 1), QStringLiteral("ab c "));
+    const QAbstractItemModel* model = f->StringGrid1->model();
+    for (int c = 0; c < 4; ++c)
+        for (int viewRow = 0; viewRow < 2; ++viewRow)
+            QCOMPARE(bool(model->flags(model->index(viewRow, c)) & Qt::ItemIsEditable),
+                     c == 2 && viewRow == 0);
+}
