@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+#include <thread>
 
 class TicketGrid;
 
@@ -8,24 +10,36 @@ class TicketGrid;
 // so that a crash or a power cut loses nothing that was booked. Each write is
 // the same atomic replace as at close: the file holds either the previous or
 // the new ticket, never a torn one.
+//
+// A synced replace costs several milliseconds and far more on a busy disk,
+// which the OK action must not wait for: a worker thread writes, and it only
+// ever writes the latest ticket handed to it, so a burst of changes costs one
+// or two writes. After a print the caller waits (keepNow), so that a printed
+// ticket can never come back after a crash.
 class TicketKeeper {
 public:
-    explicit TicketKeeper(QString path) : m_path(std::move(path)) {}
+    explicit TicketKeeper(QString path);
+    ~TicketKeeper(); // finishes the last write
+    TicketKeeper(const TicketKeeper&) = delete;
+    TicketKeeper& operator=(const TicketKeeper&) = delete;
 
-    // Writes the ticket unless this revision is already on disk. A failure is
-    // returned as the operator's message the first time only; the next change
-    // tries again, and a success re-arms the message.
+    // Hands the ticket to the worker unless this revision is already handed
+    // over. A write failure comes back as the operator's message, once for a
+    // run of failures; the next change tries again, and a success re-arms it.
     QString keep(const TicketGrid& grid, quint64 revision);
-
-    // After a write done elsewhere (the closing steps).
-    void markWritten(quint64 revision) {
-        m_written = revision;
-        m_hasWritten = true;
-    }
+    // The same, and waits until the file holds it.
+    QString keepNow(const TicketGrid& grid, quint64 revision);
+    // Waits for the write in progress, if any.
+    void flush();
+    // After a write done elsewhere (the closing steps), or a file that must
+    // stay as it is until the ticket changes.
+    void markWritten(quint64 revision);
 
 private:
-    QString m_path;
-    quint64 m_written = 0;
-    bool m_hasWritten = false;
-    bool m_failing = false;
+    struct Shared;
+    static void writeLoop(const std::shared_ptr<Shared>& shared);
+    std::shared_ptr<Shared> m_shared;
+    std::thread m_worker;
+    quint64 m_handed = 0;
+    bool m_hasHanded = false;
 };

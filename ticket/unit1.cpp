@@ -256,6 +256,11 @@ TicketGrid TForm1::ticketAsSeen() const {
     return seen;
 }
 
+void TForm1::keepTicketNow() {
+    keepTicket();
+    m_keeper.flush();
+}
+
 void TForm1::keepTicket() {
     m_typingTimer->stop();
     const QString failure = m_keeper.keep(ticketAsSeen(), m_session.revision());
@@ -369,6 +374,7 @@ void TForm1::FormClose() {
         ComboBox1Exit();
     StringGrid1->commitOpenEditor();
     m_typingTimer->stop();
+    m_keeper.flush();
     try {
         saveUnprintedRows(m_session.grid(), paths::unprintedRowsFile());
         m_keeper.markWritten(m_session.revision());
@@ -532,7 +538,12 @@ void TForm1::BitBtn1Click() {
 void TForm1::afterPrint() {
     ComboBox1->hide();
     m_editingColumn = m_editingRow = -1;
-    ticketChanged(0);
+    StringGrid1->ticketModel()->sync(0);
+    // The printed ticket must be off the disk before anything else happens:
+    // after a crash it would come back and be printed and archived again.
+    const QString failure = m_keeper.keepNow(ticketAsSeen(), m_session.revision());
+    if (!failure.isEmpty())
+        showError(failure);
     StringGrid1->setFocus();
 }
 

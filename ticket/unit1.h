@@ -72,8 +72,10 @@ public:
     // Tells the grid view that the ticket changed from this ticket row on,
     // and keeps the unprinted-rows file equal to it.
     void ticketChanged(int firstChangedRow = 0);
-    // Writes the unprinted-rows file now if the ticket changed since.
+    // Hands the ticket to the unprinted-rows file if it changed since.
     void keepTicket();
+    // The same, and waits until the file holds it.
+    void keepTicketNow();
 
 public slots:
     void FormCreate();
