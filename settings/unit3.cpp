@@ -325,6 +325,9 @@ void TForm3::BitBtn4Click() {
     const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
     if (!selected.isEmpty())
         delete ListBox1->takeItem(ListBox1->row(selected.first()));
+    // Nothing stays selected, so the next click on any word selects it and
+    // enables the button again.
+    ListBox1->clearSelection();
     BitBtn4->setEnabled(false);
 }
 
