@@ -216,6 +216,11 @@ void Form3Test::failedWriteAppliesNothing() {
     // after the word list fails, the first step stays written, the second never happens
     QCOMPARE(s.ini().contains("delka=14"), !settingsBlocked);
     QVERIFY(!s.ini().contains("stalyPrijem"));
+    // a list that cannot be read is told at the next showing; the rest loads
+    s.form.RxSpinEdit1->setValue(7);
+    s.show();
+    QCOMPARE(s.messages.size(), settingsBlocked ? 1 : 2);
+    QCOMPARE(s.form.RxSpinEdit1->value(), 2);
 }
 
 void Form3Test::spinFieldsAndPrinterSetup() {
