@@ -79,12 +79,6 @@ void showFailure(const std::exception& e) {
         showError(QString::fromLocal8Bit(e.what()));
 }
 
-void runPrinterSetupDialog(QPrinter& printer) {
-    QPrintDialog dialog(&printer);
-    dialog.setObjectName(QStringLiteral("PrinterSetupDialog1"));
-    dialog.exec();
-}
-
 } // namespace
 
 QValidator::State TRxSpinEdit::validate(QString&, int&) const {
@@ -95,7 +89,14 @@ int TRxSpinEdit::valueFromText(const QString& text) const {
     return spinFieldValue(text, minimum(), maximum());
 }
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent), m_printerSetup(runPrinterSetupDialog) {
+TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+    // The chosen printer is kept in currentPrinter() itself, so printing
+    // uses it for the rest of the run.
+    m_printerSetup = [this](QPrinter& printer) {
+        QPrintDialog PrinterSetupDialog1(&printer, this);
+        PrinterSetupDialog1.setObjectName(QStringLiteral("PrinterSetupDialog1"));
+        PrinterSetupDialog1.exec();
+    };
     FormCreate();
 }
 
@@ -236,6 +237,8 @@ void TForm3::FormShow() {
     CheckBox1->setChecked(s.showTime);
     CheckBox2->setChecked(s.showDescription);
     CheckBox3->setChecked(s.learnWords);
+    // On showing, the length field follows word learning; after a click it
+    // follows the description check box (CheckBox2Click).
     RxSpinEdit2->setEnabled(CheckBox3->isChecked());
     RxSpinEdit2->setValue(s.descriptionLength);
     loadWordList();
