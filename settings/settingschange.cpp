@@ -1,0 +1,77 @@
+#include "settings/settingschange.h"
+
+#include "settings/storedtext.h"
+
+#include <algorithm>
+#include <climits>
+
+SettingsChange settingsChangeFrom(const SettingsDialogValues& v, const StationSettings& stored,
+                                  int shownTimeWidth, int shownDescriptionWidth) {
+    SettingsChange change;
+    StationSettings& s = change.settings;
+    s = stored;
+    s.port = v.port;
+    s.showTime = v.showTime;
+    s.showDescription = v.showDescription;
+    s.learnWords = v.learnWords;
+    s.unit = v.unit;
+    s.descriptionLength = v.descriptionLength;
+    s.liveWeight = v.liveWeight;
+    s.period = v.period;
+    s.sequenceNumbers = v.sequenceNumbers;
+    s.header = v.header;
+    s.keepUnprinted = v.keepUnprinted;
+    s.saveOnPrint = v.saveOnPrint;
+    s.footer = v.footer;
+    s.headerStored = encodeTextForStorage(v.headerLines);
+    s.footerStored = encodeTextForStorage(v.footerLines);
+    s.headerStoredPresent = s.footerStoredPresent = true;
+    // The length is stored as every reader takes it back (at most the
+    // longest cell the unprinted-rows file keeps; below 1 no limit).
+    s = clampSettings(s);
+
+    change.timeColumnWidth = v.showTime ? shownTimeWidth : -1;
+    change.descriptionColumnWidth = v.showDescription ? shownDescriptionWidth : -1;
+    change.previewWidth =
+        previewWidthFor(change.timeColumnWidth, change.descriptionColumnWidth, s.descriptionLength);
+    // A period beyond what a timer can count (about 24 days) waits as long
+    // as it can instead of wrapping round to a short or negative interval.
+    const long long interval = 1000LL * v.period;
+    change.timerInterval = interval > 0 ? int(std::min<long long>(interval, INT_MAX)) : 0;
+    change.words = v.words;
+    change.headerText = printedTextFor(v.header, v.headerLines);
+    change.footerText = printedTextFor(v.footer, v.footerLines);
+    return change;
+}
+
+int previewWidthFor(int timeColumnWidth, int descriptionColumnWidth, int descriptionLength) {
+    const int time = timeColumnWidth > 0 ? 13 : 0;
+    const int description = descriptionColumnWidth > 0 ? descriptionLength + 5 : 0;
+    return 13 * (25 + time + description);
+}
+
+int mainWindowWidthFor(const std::array<int, 4>& widths) {
+    long long sum = 20;
+    for (int w : widths)
+        sum += w;
+    return int(std::clamp<long long>(sum, INT_MIN, INT_MAX));
+}
+
+int spinFieldValue(const QString& text, int minimum, int maximum) {
+    bool ok = false;
+    const long long value = text.trimmed().toLongLong(&ok);
+    if (!ok)
+        return std::clamp(0, minimum, maximum);
+    return int(std::clamp<long long>(value, minimum, maximum));
+}
+
+QString printedTextFor(bool on, const QStringList& lines) {
+    if (!on)
+        return {};
+    QString text;
+    for (const QString& line : lines)
+        text += line + QStringLiteral("\r\n");
+    if (text.startsWith(QLatin1Char('.')))
+        text.remove(0, 1);
+    return text;
+}
