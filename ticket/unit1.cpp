@@ -15,6 +15,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "settings/inifile.h"
+#include "settings/settingschange.h"
 #include "settings/stationsettings.h"
 #include "settings/unit3.h"
 #include "ticket/barlayout.h"
@@ -232,6 +233,39 @@ void TForm1::setPreviewWindow(TForm2* form) {
 
 void TForm1::setSettingsDialog(TForm3* form) {
     m_form3 = form;
+    if (form)
+        form->setApplyFunction([this](const SettingsChange& change) { applySettings(change); });
+}
+
+void TForm1::applySettings(const SettingsChange& change) {
+    const StationSettings& s = change.settings;
+    VaComm1->setPortNum(s.port);
+    TicketGrid& grid = m_session.grid();
+    grid.setColumnWidth(TicketGrid::Time, change.timeColumnWidth);
+    grid.setColumnWidth(TicketGrid::Description, change.descriptionColumnWidth);
+    m_session.setUnit(s.unit);
+    resize(mainWindowWidthFor({grid.columnWidth(0), grid.columnWidth(1), grid.columnWidth(2),
+                               grid.columnWidth(3)}),
+           height());
+    if (m_form2)
+        m_form2->resize(change.previewWidth, m_form2->height());
+    m_session.setLearnWords(s.learnWords);
+    m_session.setWords(change.words);
+    ComboBox1->setItems(m_session.words());
+    setDescriptionLimit(s.descriptionLength);
+    m_session.setLiveWeight(s.liveWeight);
+    Timer1->setInterval(change.timerInterval);
+    if (change.timerInterval > 0)
+        Timer1->start();
+    else
+        Timer1->stop();
+    m_session.setSequenceNumbers(s.sequenceNumbers);
+    m_session.setHeader(change.headerText);
+    m_session.setFooter(change.footerText);
+    m_session.setSaveOnPrint(s.saveOnPrint);
+    applyMode();
+    StringGrid1->applyColumnWidths();
+    FormResize();
 }
 
 TForm2* TForm1::previewWindow() const {
@@ -406,7 +440,7 @@ void TForm1::FormResize() {
 void TForm1::BitBtn2Click() {
     VaComm1->Close();
     if (m_form3)
-        m_form3->exec();
+        m_form3->execFor(m_session.unit(), VaComm1->PortNum());
     StringGrid1->setFocus();
     VaComm1->Open();
 }

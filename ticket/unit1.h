@@ -27,6 +27,7 @@ class TDescriptionCombo;
 class TVaComm;
 class TForm2;
 class TForm3;
+struct SettingsChange;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -37,6 +38,8 @@ public:
     // The windows created after this one at program start.
     void setPreviewWindow(TForm2* form);
     void setSettingsDialog(TForm3* form);
+    // The settings dialog's OK: the new settings take effect at once.
+    void applySettings(const SettingsChange& change);
     TForm2* previewWindow() const;
 
     // Controls, by their names.

@@ -1,5 +1,6 @@
 // The main window driven as an operator would: clicks, typed keys, frames
 // arriving on a real pseudo-terminal, close and start again.
+#include "link/vacomm.h"
 #include "output/ticketprinter.h"
 #include "output/unit2.h"
 #include "platform/apperror.h"
@@ -14,12 +15,14 @@
 #include "ticket/stringgrid.h"
 #include "ticket/unit1.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
@@ -170,6 +173,7 @@ private slots:
     void rowsBookedDuringAPrintGoOnTheNextTicket();
     void accessKeyPrintsAtOnce();
     void pastedTextIsVettedAndOnlyDescriptionsAreEditable();
+    void settingsDialogOkAppliesAtOnce();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -828,4 +832,31 @@ void Form1Test::pastedTextIsVettedAndOnlyDescriptionsAreEditable() {
         for (int viewRow = 0; viewRow < 2; ++viewRow)
             QCOMPARE(bool(model->flags(model->index(viewRow, c)) & Qt::ItemIsEditable),
                      c == 2 && viewRow == 0);
+}
+
+void Form1Test::settingsDialogOkAppliesAtOnce() {
+    Station s("[popis]\r\ndelka=10\r\n");
+    TForm1* f = s.start();
+    auto* form3 = new TForm3(f);
+    f->setSettingsDialog(form3);
+    QVERIFY(f->Panel2->isHidden());
+    QTimer::singleShot(0, form3, [&] {
+        for (const char* name : {"CheckBox4", "CheckBox10", "CheckBox2", "CheckBox1"})
+            form3->findChild<QCheckBox*>(QLatin1String(name))->click();
+        form3->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setEditText(QStringLiteral("t"));
+        form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+    });
+    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
+    QCOMPARE(s.messages, QStringList());
+    // Live-weight mode, the archive button and both columns, without a restart.
+    QVERIFY(f->session().liveWeight() && !f->Panel2->isHidden());
+    QVERIFY(!f->BitBtn4->isHidden());
+    QCOMPARE(f->unitName(), QStringLiteral("t"));
+    QCOMPARE(f->ticket().columnWidth(1), 85);
+    QCOMPARE(f->ticket().columnWidth(2), 130);
+    QCOMPARE(f->width(), 169 + 85 + 130 + 162 + 20);
+    QCOMPARE(f->previewWindow()->width(), 13 * (25 + 13 + 10 + 5));
+    QVERIFY(f->VaComm1->Active());
+    s.send("ST,GS,+  2.5t\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("2,5 t"));
 }
