@@ -37,6 +37,9 @@ public:
     void setSaveOnPrint(bool on) { m_saveOnPrint = on; }
     bool learnWords() const { return m_learnWords; }
     void setLearnWords(bool on) { m_learnWords = on; }
+    // Print through the preview window rather than straight to the printer.
+    bool preview() const { return m_preview; }
+    void setPreview(bool on) { m_preview = on; }
     bool sequenceNumbers() const { return m_sequenceNumbers; }
     void setSequenceNumbers(bool on) { m_sequenceNumbers = on; }
     const QString& header() const { return m_header; }
@@ -122,6 +125,7 @@ private:
     bool m_saveOnPrint = false;
     bool m_learnWords = false;
     bool m_sequenceNumbers = true;
+    bool m_preview = false;
     int m_descriptionLimit = 14;
     QStringList m_words;
     QString m_receiveBuffer;

@@ -174,7 +174,7 @@ void TForm1::connectControls() {
         return [this, handler] { atBoundary([&] { (this->*handler)(); }); };
     };
     connect(BitBtn1, &QPushButton::clicked, this, guarded(&TForm1::BitBtn1Click));
-    connect(CheckBox1, &QCheckBox::clicked, this, guarded(&TForm1::CheckBox1Click));
+    connect(CheckBox1, &QCheckBox::toggled, this, guarded(&TForm1::CheckBox1Click));
     connect(BitBtn2, &QPushButton::clicked, this, guarded(&TForm1::BitBtn2Click));
     connect(BitBtn4, &QPushButton::clicked, this, guarded(&TForm1::BitBtn4Click));
     connect(BitBtn3, &QPushButton::clicked, this, &QWidget::close);
@@ -212,7 +212,7 @@ void TForm1::connectControls() {
                 });
             });
     auto follow = [this] {
-        if (ComboBox1->isVisible())
+        if (editingInCombo())
             placeComboOverCell(m_editingColumn, m_editingRow);
     };
     connect(StringGrid1->horizontalScrollBar(), &QScrollBar::valueChanged, this, follow);
@@ -284,7 +284,7 @@ void TForm1::ticketChanged(int firstChangedRow) {
 
 TicketGrid TForm1::ticketAsSeen() const {
     TicketGrid seen = m_session.grid();
-    if (ComboBox1->isVisible())
+    if (editingInCombo())
         seen.setCell(m_editingColumn, m_editingRow,
                      TicketSession::cleanDescription(ComboBox1->currentText()));
     return seen;
@@ -404,7 +404,7 @@ void TForm1::FormClose() {
     } catch (const AppError& e) {
         showError(e.message());
     }
-    if (ComboBox1->isVisible())
+    if (editingInCombo())
         ComboBox1Exit();
     StringGrid1->commitOpenEditor();
     m_typingTimer->stop();
@@ -420,7 +420,7 @@ void TForm1::FormClose() {
 void TForm1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FormResize();
-    if (ComboBox1->isVisible())
+    if (editingInCombo())
         placeComboOverCell(m_editingColumn, m_editingRow);
 }
 
@@ -522,11 +522,11 @@ void TForm1::SpeedButton1Click() {
 void TForm1::showWeighing(int firstChangedRow) {
     ticketChanged(firstChangedRow);
     StringGrid1->setFocus();
-    if (ComboBox1->isVisible())
+    if (editingInCombo())
         ComboBox1Exit(); // the focus could not move (an inactive window)
     StringGrid1->commitOpenEditor();
     selectDescriptionOfLastBodyRow();
-    StringGrid1->setEditing(!ComboBox1->isEnabled());
+    StringGrid1->setEditing(!m_session.learnWords());
 }
 
 void TForm1::selectDescriptionOfLastBodyRow() {
@@ -542,7 +542,8 @@ void TForm1::Timer1Timer() {
 // ---- printing ---------------------------------------------------------
 
 void TForm1::CheckBox1Click() {
-    setTextColour(BitBtn1, CheckBox1->isChecked() ? tcolor::Red : tcolor::Black);
+    m_session.setPreview(CheckBox1->isChecked());
+    setTextColour(BitBtn1, m_session.preview() ? tcolor::Red : tcolor::Black);
 }
 
 TicketSession::PrintStep TForm1::printStep() {
@@ -550,7 +551,7 @@ TicketSession::PrintStep TForm1::printStep() {
         if (!m_form2)
             m_form2 = new TForm2(this);
         m_form2->setTicketText(lines);
-        if (CheckBox1->isChecked())
+        if (m_session.preview())
             m_form2->exec();
         else
             printTicket(lines);
@@ -584,14 +585,14 @@ void TForm1::afterPrint() {
 // ---- description entry ------------------------------------------------
 
 void TForm1::endDescriptionEdit() {
-    if (ComboBox1->isVisible())
+    if (editingInCombo())
         ComboBox1Exit();
 }
 
 void TForm1::StringGrid1SelectCell(int column, int row) {
     if (column != TicketGrid::Description || !m_session.grid().isBodyRow(row))
         return;
-    if (ComboBox1->isEnabled()) {
+    if (m_session.learnWords()) {
         StringGrid1->cancelMouseOperation();
         m_editingColumn = column;
         m_editingRow = row;
@@ -620,12 +621,12 @@ void TForm1::placeComboOverCell(int column, int row) {
 }
 
 void TForm1::ComboBox1Exit() {
-    if (m_inExit || !ComboBox1->isVisible())
+    if (m_inExit || !editingInCombo())
         return;
     m_inExit = true;
     ComboBox1->hide();
     const QString text = ComboBox1->currentText();
-    const int row = m_editingRow >= 0 ? m_editingRow : StringGrid1->row();
+    const int row = m_editingRow;
     m_editingColumn = m_editingRow = -1;
     const bool learned = m_session.finishDescription(row, text);
     m_listOpened = false;
@@ -755,7 +756,7 @@ bool TForm1::StringGrid1KeyPress(QKeyEvent* event) {
     if (text.isEmpty() && !enter)
         return false;
     const TicketGrid& grid = m_session.grid();
-    if (enter && ComboBox1->isEnabled() && !StringGrid1->isEditorOpen() &&
+    if (enter && m_session.learnWords() && !StringGrid1->isEditorOpen() &&
         StringGrid1->col() == TicketGrid::Description && grid.isBodyRow(StringGrid1->row())) {
         const int column = StringGrid1->col();
         const int row = StringGrid1->row();

@@ -120,6 +120,8 @@ private:
     void buildControls();
     void connectControls();
     bool isComboWidget(QObject* object) const;
+    // The combo box is open over a description cell.
+    bool editingInCombo() const { return m_editingRow >= 0; }
     TicketGrid ticketAsSeen() const;
     TicketSession::PrintStep printStep();
 
