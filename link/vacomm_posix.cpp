@@ -313,7 +313,9 @@ int openPort(const QString& portName, const QString& path) {
             ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         err = errno;
     }
-    if (fd < 0 && (err == ENOENT || err == ENODEV || err == ENXIO)) {
+    // A node with no hardware behind it (PCs have /dev/ttyS0 to ttyS3 whether
+    // or not a UART is fitted) answers EIO: to the operator it is missing.
+    if (fd < 0 && (err == ENOENT || err == ENODEV || err == ENXIO || err == EIO)) {
         const QString names = samePath ? portName : portName + QStringLiteral(", ") + path;
         throw EVaCommError(QStringLiteral("Specified device not found (%1).").arg(names));
     }

@@ -1,5 +1,6 @@
 #include "link/vacomm.h"
 #include "platform/messages.h"
+#include "platform/uniquefd.h"
 #include "tools/indicator-sim/ptypair.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,8 @@
 #include <memory>
 #include <thread>
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <termios.h>
 
 namespace {
@@ -196,6 +199,22 @@ private slots:
         comm.setPortNum(7);
         QCOMPARE(errorText([&] { comm.Open(); }),
                  QStringLiteral("Specified device not found (COM7, /dev/ttyS6)."));
+    }
+
+    void nodeWithoutHardwareIsNotFound() {
+        // A slave whose master is still locked refuses opening with EIO, as
+        // a serial node without a UART behind it does.
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(master >= 0);
+        const UniqueFd guard(master);
+        QVERIFY(grantpt(master) == 0);
+        const QString path = QString::fromLocal8Bit(ptsname(master));
+        TVaComm comm;
+        comm.setPortNum(1);
+        comm.setDevicePath(path);
+        QCOMPARE(errorText([&] { comm.Open(); }),
+                 QStringLiteral("Specified device not found (COM1, %1).").arg(path));
+        QVERIFY(!comm.Active());
     }
 
     void deviceThatIsNoTerminal() {
