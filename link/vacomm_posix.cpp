@@ -221,16 +221,20 @@ void runEventThread(std::shared_ptr<TVaCommShared> shared, int portFd, int epoll
                 return;
             // A hung-up descriptor stays ready for ever; watching it any
             // longer would spin.
-            if (got[i].events & (EPOLLHUP | EPOLLERR))
+            if (got[i].events & (EPOLLHUP | EPOLLERR)) {
+                TVaCommEventThread::reportHangUp(shared);
                 return;
+            }
             if (got[i].events & EPOLLIN)
                 input = true;
         }
         if (!input)
             continue;
         int waiting = 0;
-        if (::ioctl(port.get(), FIONREAD, &waiting) < 0 && isGone(errno))
+        if (::ioctl(port.get(), FIONREAD, &waiting) < 0 && isGone(errno)) {
+            TVaCommEventThread::reportHangUp(shared);
             return;
+        }
         TVaCommEventThread::handOver(shared, mask);
     }
 }
@@ -389,7 +393,9 @@ int readPort(int fd, char* buffer, int count) {
             return int(n);
         if (errno == EINTR)
             continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
+        // A device that went away reads as empty; the event thread reports
+        // the hang-up once, rather than every handler failing on it.
+        if (errno == EAGAIN || errno == EWOULDBLOCK || isGone(errno))
             return 0;
         throw EVaCommError(withCode("Read error (%1), %2", errno));
     }

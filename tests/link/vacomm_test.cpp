@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -33,6 +34,22 @@ bool waitWithoutEvents(const std::function<bool()>& condition, int ms = 5000) {
         std::this_thread::yield();
     }
     return true;
+}
+
+// Points `link` at `target` in one step, as udev re-creates a device link.
+bool repoint(const QString& link, const QString& target) {
+    const QString fresh = link + QStringLiteral(".new");
+    QFile::remove(fresh);
+    return QFile::link(target, fresh) && std::rename(QFile::encodeName(fresh).constData(),
+                                                     QFile::encodeName(link).constData()) == 0;
+}
+
+// Runs the event loop for a while the way the program idles, for checks of
+// what must not happen in that time.
+void idle(int ms) {
+    QEventLoop window;
+    QTimer::singleShot(ms, &window, &QEventLoop::quit);
+    window.exec();
 }
 
 qint64 processCpuMicroseconds() {
@@ -614,17 +631,19 @@ private slots:
         const qint64 cpuBefore = processCpuMicroseconds();
         bool timerRan = false;
         QTimer::singleShot(0, [&] { timerRan = true; });
-        // A measuring window, not a wait: the event loop idles in it the way
-        // the program's does, and a thread stuck on the dead descriptor would
-        // burn the whole window.
-        QEventLoop window;
-        QTimer::singleShot(300, &window, &QEventLoop::quit);
-        window.exec();
+        // A measuring window, not a wait: a thread stuck on the dead
+        // descriptor would burn the whole window.
+        idle(300);
         const qint64 cpuUsed = processCpuMicroseconds() - cpuBefore;
         QVERIFY(timerRan);
         QVERIFY2(cpuUsed < 100000, qPrintable(QStringLiteral("%1 us").arg(cpuUsed)));
         QCOMPARE(comm.ReadText(), QByteArray());
         QCOMPARE(calls, 1);
+        // Without a hang-up handler the channel's error is shown, once.
+        QTRY_COMPARE(
+            m_messages,
+            QStringList{QStringLiteral("Device disconnected (COM1, %1).").arg(m_pty->slavePath())});
+        QVERIFY(!comm.Active());
 
         comm.Close();
         QVERIFY(!comm.Active());
@@ -633,6 +652,64 @@ private slots:
         comm.Open();
         QVERIFY(m_pty->write("y"));
         QTRY_COMPARE(calls, 2);
+    }
+
+    void unplugAndReplugThroughDeviceLink() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyScale"));
+        QVERIFY(repoint(link, m_pty->slavePath()));
+        TVaComm comm;
+        configure(comm);
+        comm.setDevicePath(link);
+        comm.setReopenInterval(20);
+        QByteArray received;
+        QStringList hangUps;
+        int opens = 0;
+        comm.OnRxChar = [&](QObject*, int) { received += comm.ReadText(); };
+        comm.OnOpen = [&](QObject*) { ++opens; };
+        comm.OnHangUp = [&](QObject* sender, const QString& text) {
+            QCOMPARE(sender, &comm);
+            QVERIFY(!comm.Active());
+            hangUps << text;
+        };
+        comm.Open();
+        QVERIFY(m_pty->write("a"));
+        QTRY_COMPARE(received, QByteArray("a"));
+
+        auto unplug = [&] {
+            m_pty->closeSlave();
+            m_pty->closeMaster();
+        };
+        unplug();
+        const QString lost = QStringLiteral("Device disconnected (COM1, %1).").arg(link);
+        QTRY_COMPARE(hangUps, QStringList{lost});
+        QVERIFY(comm.Reopening());
+        // While the device is away every try fails, quietly and without
+        // keeping a core busy.
+        const qint64 cpuBefore = processCpuMicroseconds();
+        idle(300);
+        QVERIFY(processCpuMicroseconds() - cpuBefore < 100000);
+        QVERIFY(!comm.Active());
+        QVERIFY(m_messages.isEmpty());
+
+        m_pty = std::make_unique<PtyPair>();
+        QVERIFY(repoint(link, m_pty->slavePath()));
+        QTRY_VERIFY(comm.Active());
+        QCOMPARE(opens, 2);
+        QVERIFY(!comm.Reopening());
+        QVERIFY(m_pty->write("b"));
+        QTRY_COMPARE(received, QByteArray("ab"));
+
+        // A Close by the program ends the reopening for good.
+        unplug();
+        QTRY_COMPARE(hangUps.size(), 2);
+        comm.Close();
+        m_pty = std::make_unique<PtyPair>();
+        QVERIFY(repoint(link, m_pty->slavePath()));
+        idle(200);
+        QVERIFY(!comm.Active());
+        QCOMPARE(opens, 2);
+        QVERIFY(m_messages.isEmpty());
     }
 
     void readTextWhenClosedIsEmpty() {
