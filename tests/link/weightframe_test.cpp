@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -231,6 +232,27 @@ TEST(DecodeWeightFrameBytes, NonAsciiCharactersAreSkippedLikeLetters) {
     decodeWeightFrame(buffer, QStringLiteral("kg"), d);
     EXPECT_EQ(d.label.toStdString(), "12 kg");
     EXPECT_TRUE(buffer.isEmpty());
+}
+
+// Only a complete reading tells the line watch that the indicator talks;
+// pieces, noise and a unit without a number do not.
+TEST(WeightFrameReading, OnlyCompleteReadingsCount) {
+    const std::pair<const char*, bool> rows[] = {
+        {"ST,GS,+  12.500kg\r\n", true},
+        {"ST,GS,+  12.", false},
+        {"US,GS,kg\r\n", false},
+        {"OL,GS,+ ------kg\r\n", true},
+        {"noise without any unit in it", false},
+    };
+    for (const auto& [text, reading] : rows) {
+        for (int state : {0, 2}) {
+            WeightDisplay d;
+            d.scaleState = state;
+            QString buffer = QString::fromLatin1(text);
+            EXPECT_EQ(decodeWeightFrame(buffer, QStringLiteral("kg"), d), reading)
+                << text << " in state " << state;
+        }
+    }
 }
 
 } // namespace
