@@ -234,25 +234,20 @@ TEST(DecodeWeightFrameBytes, NonAsciiCharactersAreSkippedLikeLetters) {
     EXPECT_TRUE(buffer.isEmpty());
 }
 
-// Only a complete reading tells the line watch that the indicator talks;
-// pieces, noise and a unit without a number do not.
+// Only a complete reading tells the line watch that the indicator talks.
 TEST(WeightFrameReading, OnlyCompleteReadingsCount) {
-    const std::pair<const char*, bool> rows[] = {
-        {"ST,GS,+  12.500kg\r\n", true},
-        {"ST,GS,+  12.", false},
-        {"US,GS,kg\r\n", false},
-        {"OL,GS,+ ------kg\r\n", true},
-        {"noise without any unit in it", false},
-    };
-    for (const auto& [text, reading] : rows) {
+    for (const auto& [text, reading] :
+         std::vector<std::pair<const char*, bool>>{{"ST,GS,+  12.500kg", true},
+                                                   {"ST,GS,+  12.", false},
+                                                   {"US,GS,kg", false},
+                                                   {"OL,GS,+ ------kg", true},
+                                                   {"noise without any unit in it", false}})
         for (int state : {0, 2}) {
             WeightDisplay d;
             d.scaleState = state;
             QString buffer = QString::fromLatin1(text);
-            EXPECT_EQ(decodeWeightFrame(buffer, QStringLiteral("kg"), d), reading)
-                << text << " in state " << state;
+            EXPECT_EQ(decodeWeightFrame(buffer, QStringLiteral("kg"), d), reading) << text << state;
         }
-    }
 }
 
 } // namespace
