@@ -68,7 +68,27 @@ void TVaCommEventThread::handOver(const std::shared_ptr<TVaCommShared>& shared,
     shared->pending->fetch_sub(1);
 }
 
-TVaCustomComm::TVaCustomComm(QObject* parent) : QObject(parent) {}
+void TVaCommEventThread::reportHangUp(const std::shared_ptr<TVaCommShared>& shared) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || shared->closed.load())
+        return;
+    // Not blocking: the thread ends right after, and the GUI thread may be
+    // closing the port at this moment.
+    shared->pending->fetch_add(1);
+    QMetaObject::invokeMethod(
+        app,
+        [shared] {
+            TVaCustomComm::hangUp(shared);
+            shared->pending->fetch_sub(1);
+        },
+        Qt::QueuedConnection);
+}
+
+TVaCustomComm::TVaCustomComm(QObject* parent) : QObject(parent) {
+    m_reopenTimer.setSingleShot(true);
+    m_reopenTimer.setInterval(1000);
+    connect(&m_reopenTimer, &QTimer::timeout, this, [this] { retryOpen(); });
+}
 
 TVaCustomComm::~TVaCustomComm() {
     m_destroying = true;
@@ -196,6 +216,13 @@ TVaCommEvents TVaCustomComm::EventMask() const {
 
 void TVaCustomComm::Open() {
     checkClosed();
+    stopReopening();
+    openDevice();
+    if (OnOpen)
+        guarded([this] { OnOpen(this); });
+}
+
+void TVaCustomComm::openDevice() {
     const int fd = vacomm_os::openPort(PortName(), DevicePathInUse());
     m_fd = fd;
     try {
@@ -222,8 +249,6 @@ void TVaCustomComm::Open() {
         vacomm_os::closePort(fd);
         throw;
     }
-    if (OnOpen)
-        guarded([this] { OnOpen(this); });
 }
 
 void TVaCustomComm::stopThreads() {
@@ -241,6 +266,7 @@ void TVaCustomComm::stopThreads() {
 }
 
 void TVaCustomComm::Close() {
+    stopReopening();
     if (!Active())
         return;
     {
@@ -298,15 +324,71 @@ int TVaCustomComm::takeLineErrors() {
     return errors;
 }
 
-void TVaCustomComm::deliver(const std::shared_ptr<TVaCommShared>& shared, TVaCommEvents mask) {
+TVaCustomComm* TVaCustomComm::current(const std::shared_ptr<TVaCommShared>& shared) {
     // A hand-over made before Close, or for an earlier opening, finds the
     // port closed and must call nothing.
     if (shared->closed.load())
-        return;
+        return nullptr;
     TVaCustomComm* port = shared->port;
     if (port == nullptr || port->m_generation != shared->generation || port->m_shared != shared)
+        return nullptr;
+    return port;
+}
+
+void TVaCustomComm::deliver(const std::shared_ptr<TVaCommShared>& shared, TVaCommEvents mask) {
+    if (TVaCustomComm* port = current(shared))
+        guarded([&] { port->dispatch(*shared, mask); });
+}
+
+void TVaCustomComm::hangUp(const std::shared_ptr<TVaCommShared>& shared) {
+    if (TVaCustomComm* port = current(shared))
+        guarded([&] { port->loseDevice(); });
+}
+
+void TVaCustomComm::loseDevice() {
+    const QString path = DevicePathInUse();
+    const QString name = PortName();
+    const QString names =
+        path.isEmpty() || path == name ? name : name + QStringLiteral(", ") + path;
+    {
+        std::lock_guard<std::mutex> lock(m_readLock);
+        stopThreads();
+        vacomm_os::closePort(m_fd);
+        m_fd = -1;
+    }
+    // The same device comes back under the same path when the adapter is
+    // plugged in again; the operator should not have to reopen it.
+    m_reopening = true;
+    m_reopenTimer.start();
+    const QString text = QStringLiteral("Device disconnected (%1).").arg(names);
+    if (OnHangUp)
+        OnHangUp(this, text);
+    else
+        showError(text);
+}
+
+void TVaCustomComm::retryOpen() {
+    if (!m_reopening || Active())
         return;
-    guarded([&] { port->dispatch(*shared, mask); });
+    try {
+        openDevice();
+    } catch (const AppError&) {
+    } catch (const std::exception&) {
+    }
+    if (Active()) {
+        m_reopening = false;
+        if (OnOpen)
+            guarded([this] { OnOpen(this); });
+        return;
+    }
+    // Failures are expected while the device is away; only the hang-up
+    // itself was worth telling.
+    m_reopenTimer.start();
+}
+
+void TVaCustomComm::stopReopening() {
+    m_reopening = false;
+    m_reopenTimer.stop();
 }
 
 void TVaCustomComm::dispatch(const TVaCommShared& shared, TVaCommEvents mask) {

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -222,6 +223,8 @@ public:
     // waiting cannot be set up.
     static void start(std::shared_ptr<TVaCommShared> shared, int portFd, TVaCommEvents mask);
     static void handOver(const std::shared_ptr<TVaCommShared>& shared, TVaCommEvents mask);
+    // Tells the GUI thread that the device went away; does not wait.
+    static void reportHangUp(const std::shared_ptr<TVaCommShared>& shared);
 };
 
 // The transmit side. Nothing is ever sent to the indicator, so it only waits
@@ -291,8 +294,15 @@ public:
     TVaCommEvents EventMask() const;
 
     void Open();
+    // Also stops the reopening after a hang-up.
     void Close();
     bool Active() const { return m_fd >= 0; }
+    // True between a hang-up and the reopening that succeeds (or a Close or
+    // Open by the program).
+    bool Reopening() const { return m_reopening; }
+    // Time between attempts to reopen a device that hung up, in ms.
+    int ReopenInterval() const { return m_reopenTimer.interval(); }
+    void setReopenInterval(int ms) { m_reopenTimer.setInterval(ms); }
     // Every byte waiting in the input queue, unconverted; empty when closed.
     QByteArray ReadText();
     // Reads at most `count` waiting bytes; returns how many it read.
@@ -306,6 +316,11 @@ public:
     std::function<void(QObject* sender)> OnOpen;
     std::function<void(QObject* sender)> OnClose;
     std::function<void(QObject* sender, int errors)> OnError;
+    // The device went away by itself (unplugged, far end closed). The port
+    // is closed already and is reopened every ReopenInterval until that
+    // succeeds, which calls OnOpen. Without a handler the text is shown as
+    // an error, once per hang-up.
+    std::function<void(QObject* sender, const QString& message)> OnHangUp;
 
 protected:
     // Reads the driver's line error counters; false when the driver keeps
@@ -323,6 +338,13 @@ private:
     void dispatch(const TVaCommShared& shared, TVaCommEvents mask);
     int takeLineErrors();
     static void deliver(const std::shared_ptr<TVaCommShared>& shared, TVaCommEvents mask);
+    static void hangUp(const std::shared_ptr<TVaCommShared>& shared);
+    // For the GUI thread, the descriptor in use; null when it is not.
+    static TVaCustomComm* current(const std::shared_ptr<TVaCommShared>& shared);
+    void openDevice();
+    void loseDevice();
+    void retryOpen();
+    void stopReopening();
 
     int m_portNum = 0;
     QString m_deviceName = QStringLiteral("\\\\.\\COM%d");
@@ -340,6 +362,8 @@ private:
     bool m_directWrite = false;
     bool m_autoOpen = false;
     bool m_destroying = false;
+    bool m_reopening = false;
+    QTimer m_reopenTimer;
     TVaFlowControl m_flowControl{this};
     TVaEventChars m_eventChars{this};
     TVaBuffers m_buffers{this};

@@ -221,16 +221,20 @@ void runEventThread(std::shared_ptr<TVaCommShared> shared, int portFd, int epoll
                 return;
             // A hung-up descriptor stays ready for ever; watching it any
             // longer would spin.
-            if (got[i].events & (EPOLLHUP | EPOLLERR))
+            if (got[i].events & (EPOLLHUP | EPOLLERR)) {
+                TVaCommEventThread::reportHangUp(shared);
                 return;
+            }
             if (got[i].events & EPOLLIN)
                 input = true;
         }
         if (!input)
             continue;
         int waiting = 0;
-        if (::ioctl(port.get(), FIONREAD, &waiting) < 0 && isGone(errno))
+        if (::ioctl(port.get(), FIONREAD, &waiting) < 0 && isGone(errno)) {
+            TVaCommEventThread::reportHangUp(shared);
             return;
+        }
         TVaCommEventThread::handOver(shared, mask);
     }
 }
@@ -313,7 +317,9 @@ int openPort(const QString& portName, const QString& path) {
             ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         err = errno;
     }
-    if (fd < 0 && (err == ENOENT || err == ENODEV || err == ENXIO)) {
+    // A node with no hardware behind it (PCs have /dev/ttyS0 to ttyS3 whether
+    // or not a UART is fitted) answers EIO: to the operator it is missing.
+    if (fd < 0 && (err == ENOENT || err == ENODEV || err == ENXIO || err == EIO)) {
         const QString names = samePath ? portName : portName + QStringLiteral(", ") + path;
         throw EVaCommError(QStringLiteral("Specified device not found (%1).").arg(names));
     }
@@ -387,7 +393,9 @@ int readPort(int fd, char* buffer, int count) {
             return int(n);
         if (errno == EINTR)
             continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
+        // A device that went away reads as empty; the event thread reports
+        // the hang-up once, rather than every handler failing on it.
+        if (errno == EAGAIN || errno == EWOULDBLOCK || isGone(errno))
             return 0;
         throw EVaCommError(withCode("Read error (%1), %2", errno));
     }

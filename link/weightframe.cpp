@@ -69,9 +69,10 @@ QString scanNumber(const QString& text, qsizetype unitPos) {
 
 } // namespace
 
-void decodeWeightFrame(QString& buffer, const QString& unit, WeightDisplay& display) {
+bool decodeWeightFrame(QString& buffer, const QString& unit, WeightDisplay& display) {
     QString work = buffer;
     const QString ol = QStringLiteral("OL");
+    bool reading = work.contains(ol);
 
     if (work.contains(ol) && display.scaleState != 2) {
         enterOverload(display);
@@ -104,6 +105,7 @@ void decodeWeightFrame(QString& buffer, const QString& unit, WeightDisplay& disp
                 if (!number.isEmpty()) {
                     display.label = number + QLatin1Char(' ') + unit;
                     buffer.clear();
+                    reading = true;
                 }
             }
         }
@@ -113,4 +115,5 @@ void decodeWeightFrame(QString& buffer, const QString& unit, WeightDisplay& disp
     // dropped rather than left to grow.
     if (buffer.size() > 25)
         buffer.clear();
+    return reading;
 }

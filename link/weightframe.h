@@ -23,5 +23,7 @@ struct WeightDisplay {
 
 // The live-weight decoder: reads the receive buffer (not changing it but for
 // emptying it) and updates the display. `unit` is the unit name; an empty one
-// counts as not found.
-void decodeWeightFrame(QString& buffer, const QString& unit, WeightDisplay& display);
+// counts as not found. True when the text held a complete reading: a weight
+// was taken, or the indicator reports an overload (which carries none but
+// shows the indicator is still talking).
+bool decodeWeightFrame(QString& buffer, const QString& unit, WeightDisplay& display);

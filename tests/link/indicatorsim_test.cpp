@@ -120,6 +120,8 @@ const CommandCase kCommands[] = {
      {"1, 12.50 kg     \r\n", "2, 25.00 kg     \r\n",
       "TOTAL N=2,    37.50 kg" + std::string(47, ' ') + "\r\n", "1, 1.00 kg      \r\n"}},
     {"RawText", {"send A\\r\\n"}, {"ST,GS,+   0.000kg\r\n"}, {"A\r\n"}},
+    {"SilentThroughPauses", {"silent", "wait 10", "help"}, {}, {}},
+    {"NextCommandEndsSilence", {"silent", "weight 2"}, {"ST,GS,+   2.000kg\r\n"}, {}},
 };
 
 class SimulatorCommands : public ::testing::TestWithParam<CommandCase> {};

@@ -1,5 +1,6 @@
 #include "link/vacomm.h"
 #include "platform/messages.h"
+#include "platform/uniquefd.h"
 #include "tools/indicator-sim/ptypair.h"
 
 #include <QElapsedTimer>
@@ -8,11 +9,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <memory>
 #include <thread>
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <termios.h>
 
 namespace {
@@ -30,6 +34,22 @@ bool waitWithoutEvents(const std::function<bool()>& condition, int ms = 5000) {
         std::this_thread::yield();
     }
     return true;
+}
+
+// Points `link` at `target` in one step, as udev re-creates a device link.
+bool repoint(const QString& link, const QString& target) {
+    const QString fresh = link + QStringLiteral(".new");
+    QFile::remove(fresh);
+    return QFile::link(target, fresh) && std::rename(QFile::encodeName(fresh).constData(),
+                                                     QFile::encodeName(link).constData()) == 0;
+}
+
+// Runs the event loop for a while the way the program idles, for checks of
+// what must not happen in that time.
+void idle(int ms) {
+    QEventLoop window;
+    QTimer::singleShot(ms, &window, &QEventLoop::quit);
+    window.exec();
 }
 
 qint64 processCpuMicroseconds() {
@@ -196,6 +216,17 @@ private slots:
         comm.setPortNum(7);
         QCOMPARE(errorText([&] { comm.Open(); }),
                  QStringLiteral("Specified device not found (COM7, /dev/ttyS6)."));
+    }
+
+    void nodeWithoutHardwareIsNotFound() {
+        // A pty slave whose master is still locked answers EIO, as a serial
+        // node without a UART behind it does.
+        const UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+        QVERIFY(master && grantpt(master.get()) == 0);
+        TVaComm comm;
+        comm.setDevicePath(QString::fromLocal8Bit(ptsname(master.get())));
+        QCOMPARE(errorText([&] { comm.Open(); }),
+                 QStringLiteral("Specified device not found (COM0, %1).").arg(comm.devicePath()));
     }
 
     void deviceThatIsNoTerminal() {
@@ -595,17 +626,18 @@ private slots:
         const qint64 cpuBefore = processCpuMicroseconds();
         bool timerRan = false;
         QTimer::singleShot(0, [&] { timerRan = true; });
-        // A measuring window, not a wait: the event loop idles in it the way
-        // the program's does, and a thread stuck on the dead descriptor would
-        // burn the whole window.
-        QEventLoop window;
-        QTimer::singleShot(300, &window, &QEventLoop::quit);
-        window.exec();
+        // A measuring window, not a wait: a thread stuck on the dead
+        // descriptor would burn the whole window.
+        idle(300);
         const qint64 cpuUsed = processCpuMicroseconds() - cpuBefore;
         QVERIFY(timerRan);
         QVERIFY2(cpuUsed < 100000, qPrintable(QStringLiteral("%1 us").arg(cpuUsed)));
         QCOMPARE(comm.ReadText(), QByteArray());
         QCOMPARE(calls, 1);
+        // Without a hang-up handler the channel's error is shown, once.
+        QTRY_COMPARE(
+            m_messages,
+            QStringList{QStringLiteral("Device disconnected (COM1, %1).").arg(m_pty->slavePath())});
 
         comm.Close();
         QVERIFY(!comm.Active());
@@ -614,6 +646,47 @@ private slots:
         comm.Open();
         QVERIFY(m_pty->write("y"));
         QTRY_COMPARE(calls, 2);
+    }
+
+    void unplugAndReplugThroughDeviceLink() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyScale"));
+        QVERIFY(repoint(link, m_pty->slavePath()));
+        TVaComm comm;
+        configure(comm);
+        comm.setDevicePath(link);
+        comm.setReopenInterval(20);
+        QByteArray received;
+        QStringList hangUps;
+        int opens = 0;
+        comm.OnRxChar = [&](QObject*, int) { received += comm.ReadText(); };
+        comm.OnOpen = [&](QObject*) { ++opens; };
+        comm.OnHangUp = [&](QObject*, const QString& text) { hangUps << text; };
+        comm.Open();
+        auto unplugAndWaitForHangUp = [&] {
+            m_pty->closeSlave();
+            m_pty->closeMaster();
+            QTRY_COMPARE(hangUps.size(), opens);
+            QVERIFY(!comm.Active());
+        };
+        unplugAndWaitForHangUp();
+        QCOMPARE(hangUps.first(), QStringLiteral("Device disconnected (COM1, %1).").arg(link));
+        idle(200); // every try fails while the device is away, quietly
+        QVERIFY(!comm.Active() && m_messages.isEmpty());
+
+        m_pty = std::make_unique<PtyPair>();
+        QVERIFY(repoint(link, m_pty->slavePath()));
+        QTRY_COMPARE(opens, 2);
+        QVERIFY(m_pty->write("b"));
+        QTRY_COMPARE(received, QByteArray("b"));
+
+        // A Close by the program ends the reopening for good.
+        unplugAndWaitForHangUp();
+        comm.Close();
+        m_pty = std::make_unique<PtyPair>();
+        QVERIFY(repoint(link, m_pty->slavePath()));
+        idle(200);
+        QVERIFY(!comm.Active() && m_messages.isEmpty());
     }
 
     void readTextWhenClosedIsEmpty() {

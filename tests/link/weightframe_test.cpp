@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -231,6 +232,22 @@ TEST(DecodeWeightFrameBytes, NonAsciiCharactersAreSkippedLikeLetters) {
     decodeWeightFrame(buffer, QStringLiteral("kg"), d);
     EXPECT_EQ(d.label.toStdString(), "12 kg");
     EXPECT_TRUE(buffer.isEmpty());
+}
+
+// Only a complete reading tells the line watch that the indicator talks.
+TEST(WeightFrameReading, OnlyCompleteReadingsCount) {
+    for (const auto& [text, reading] :
+         std::vector<std::pair<const char*, bool>>{{"ST,GS,+  12.500kg", true},
+                                                   {"ST,GS,+  12.", false},
+                                                   {"US,GS,kg", false},
+                                                   {"OL,GS,+ ------kg", true},
+                                                   {"noise without any unit in it", false}})
+        for (int state : {0, 2}) {
+            WeightDisplay d;
+            d.scaleState = state;
+            QString buffer = QString::fromLatin1(text);
+            EXPECT_EQ(decodeWeightFrame(buffer, QStringLiteral("kg"), d), reading) << text << state;
+        }
 }
 
 } // namespace

@@ -49,6 +49,7 @@ QString Simulator::help() {
         "item W            send an item frame for weight W\n"
         "total             send the total frame and start a new ticket\n"
         "send TEXT         send raw text (\\r and \\n allowed)\n"
+        "silent            send no live frames until any command but wait or help\n"
         "wait MS           pause the script\n"
         "quit");
 }
@@ -123,6 +124,8 @@ CommandResult Simulator::command(const QString& line) {
     } else if (verb == QLatin1String("wait")) {
         if (!toInt(arg, r.waitMs, 0, 3600000))
             return bad(QStringLiteral("needs milliseconds"));
+    } else if (verb == QLatin1String("silent")) {
+        m_silent = true;
     } else if (verb == QLatin1String("quit") || verb == QLatin1String("exit")) {
         r.quit = true;
     } else if (verb == QLatin1String("help")) {
@@ -130,10 +133,16 @@ CommandResult Simulator::command(const QString& line) {
     } else {
         return bad(QStringLiteral("unknown command (try help)"));
     }
+    // Any understood command but a pause or a question brings the line back.
+    if (verb != QLatin1String("silent") && verb != QLatin1String("wait") &&
+        verb != QLatin1String("help"))
+        m_silent = false;
     return r;
 }
 
 QList<QByteArray> Simulator::livePeriod() const {
+    if (m_silent)
+        return {};
     const QByteArray frame = liveFrame(m_reading, m_format);
     if (m_split) {
         QList<QByteArray> writes;

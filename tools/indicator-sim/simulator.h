@@ -38,6 +38,7 @@ private:
     Reading m_reading;
     int m_format = 0;
     bool m_split = false;
+    bool m_silent = false; // a pulled cable: no live frames until the next command
     int m_burst = 1;
     int m_periodMs = 200;
     Mode m_mode = Mode::Live;
