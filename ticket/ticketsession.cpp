@@ -2,6 +2,7 @@
 
 #include "output/archivewriter.h"
 #include "output/tickettext.h"
+#include "platform/apperror.h"
 #include "platform/localeconventions.h"
 #include "platform/numbers.h"
 #include "settings/stationsettings.h"
@@ -32,6 +33,7 @@ void TicketSession::applySettings(const StationSettings& s) {
     }
     m_sequenceNumbers = s.sequenceNumbers;
     setDescriptionLimit(s.descriptionLength);
+    m_line.setTimeout(s.timeout);
 }
 
 void TicketSession::setWords(QStringList words) {
@@ -44,14 +46,10 @@ void TicketSession::setWords(QStringList words) {
 }
 
 bool TicketSession::decodeWeight(QString& buffer) {
-    const bool hadText = !buffer.isEmpty();
-    const qsizetype before = buffer.size();
-    const QString label = m_display.label;
-    decodeWeightFrame(buffer, m_unit, m_display);
-    // A reading empties the buffer; so does the overflow rule, but only for a
-    // buffer that had grown past a frame's length.
-    return hadText && buffer.isEmpty() && m_display.scaleState != 2 &&
-           (before <= 25 || label != m_display.label);
+    const bool reading = decodeWeightFrame(buffer, m_unit, m_display);
+    if (reading)
+        m_line.readingTaken();
+    return reading;
 }
 
 PrintFrame TicketSession::takeFrame(QString& buffer) const {
@@ -59,6 +57,8 @@ PrintFrame TicketSession::takeFrame(QString& buffer) const {
 }
 
 int TicketSession::capture(const QDateTime& now) {
+    if (lineSilent())
+        throw AppError(kLineSilentRefusal);
     const QString weight = m_display.label;
     if (m_printing) {
         if (!weight.isEmpty())

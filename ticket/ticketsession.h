@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/linewatch.h"
 #include "link/printframe.h"
 #include "link/weightframe.h"
 #include "ticket/ticketgrid.h"
@@ -60,8 +61,12 @@ public:
     QString& receiveBuffer() { return m_receiveBuffer; }
     const WeightDisplay& display() const { return m_display; }
     void setWeightLabel(const QString& text) { m_display.label = text; }
-    // Live-weight mode: returns true when a complete reading reached the label.
+    // Live-weight mode: returns true when the text held a complete reading.
     bool decodeWeight(QString& buffer);
+    // Whether the indicator is still talking; a weight that is not live is
+    // never booked in live-weight mode.
+    LineWatch& line() { return m_line; }
+    bool lineSilent() const { return m_liveWeight && !m_line.live(); }
     // Print-frame mode: the next complete frame off the buffer, or Kind::None.
     PrintFrame takeFrame(QString& buffer) const;
 
@@ -73,11 +78,12 @@ public:
 
     // A weighing from the OK button, a digit or the timer: the weight label
     // becomes a new body row. Throws ConversionError when the label is no
-    // number, leaving everything as it was. Returns the new body row, or -1
+    // number, and AppError when the line is silent, leaving everything as it
+    // was. Returns the new body row, or -1
     // when a print is running and the weighing is held for the next ticket.
     int capture(const QDateTime& now);
     // The timer records only while the OK button could be clicked.
-    bool timerRecords() const { return m_liveWeight && m_display.okEnabled; }
+    bool timerRecords() const { return m_liveWeight && m_display.okEnabled && !lineSilent(); }
     // An item frame: a body row with the frame's sequence and weight.
     int addItemFrame(const PrintFrame& frame, const QDateTime& now);
 
@@ -130,6 +136,7 @@ private:
     QStringList m_words;
     QString m_receiveBuffer;
     WeightDisplay m_display;
+    LineWatch m_line;
     int m_digitLatch = 0;
     bool m_printing = false;
     std::vector<Held> m_held;

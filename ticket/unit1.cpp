@@ -1,6 +1,7 @@
 #include "ticket/unit1.h"
 
 #include "archive/unit4.h"
+#include "link/linewatch.h"
 #include "link/printframe.h"
 #include "link/vacomm.h"
 #include "output/archivewriter.h"
@@ -40,6 +41,7 @@
 namespace {
 
 const QString kWordListFile = QStringLiteral("popis.dat");
+constexpr int kGreyed = 0x808080;
 
 QColor fromTColor(int c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
@@ -161,6 +163,19 @@ void TForm1::buildControls() {
     VaComm1->OnRxChar = [this](QObject* sender, int count) {
         atBoundary([&] { VaComm1RxChar(sender, count); });
     };
+    // A pulled cable or adapter is told in the status bar, not in a box per
+    // retry; the channel reopens the port by itself.
+    VaComm1->OnOpen = [this](QObject*) { m_session.line().portOpened(); };
+    VaComm1->OnHangUp = [this](QObject*, const QString&) {
+        m_session.line().hungUp();
+        atBoundary([this] { refreshLine(); });
+    };
+    m_lineStatus = new QLabel(StatusBar1);
+    m_lineStatus->setObjectName(QStringLiteral("LineStatus"));
+    m_lineStatus->hide();
+    StatusBar1->addWidget(m_lineStatus);
+    m_lineTimer = new QTimer(this);
+    m_lineTimer->setInterval(250);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -181,6 +196,7 @@ void TForm1::connectControls() {
     connect(SpeedButton1, &QToolButton::clicked, this, guarded(&TForm1::SpeedButton1Click));
     connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
     connect(m_typingTimer, &QTimer::timeout, this, guarded(&TForm1::keepTicket));
+    connect(m_lineTimer, &QTimer::timeout, this, guarded(&TForm1::refreshLine));
     connect(StringGrid1, &TStringGrid::cellSelected, this, [this](int column, int row) {
         atBoundary([&] { StringGrid1SelectCell(column, row); });
     });
@@ -254,6 +270,7 @@ void TForm1::applySettings(const SettingsChange& change) {
     ComboBox1->setItems(m_session.words());
     setDescriptionLimit(s.descriptionLength);
     m_session.setLiveWeight(s.liveWeight);
+    m_session.line().setTimeout(s.timeout);
     Timer1->setInterval(change.timerInterval);
     if (change.timerInterval > 0)
         Timer1->start();
@@ -264,6 +281,7 @@ void TForm1::applySettings(const SettingsChange& change) {
     m_session.setFooter(change.footerText);
     m_session.setSaveOnPrint(s.saveOnPrint);
     applyMode();
+    refreshLine();
     StringGrid1->applyColumnWidths();
     FormResize();
 }
@@ -348,6 +366,7 @@ void TForm1::FormCreate() {
     m_session.setWeightLabel(QStringLiteral("0,000 ") + m_session.unit());
     applyMode();
     applyDisplay();
+    m_lineTimer->start();
     StringGrid1->ticketModel()->sync(0);
     StringGrid1->applyColumnWidths();
     // A damaged file read above stays as it was until the ticket changes.
@@ -466,13 +485,28 @@ void TForm1::VaComm1RxChar(QObject*, int) {
 void TForm1::DecodeWeightFrame(QString& buffer) {
     m_session.decodeWeight(buffer);
     applyDisplay();
+    refreshLine();
+}
+
+void TForm1::refreshLine() {
+    const bool silent = m_session.lineSilent();
+    if (m_lineStatus->isHidden() == !silent)
+        return;
+    m_lineStatus->setText(silent ? kLineSilentStatus : QString());
+    m_lineStatus->setAccessibleName(m_lineStatus->text());
+    m_lineStatus->setVisible(silent);
+    applyDisplay();
 }
 
 void TForm1::applyDisplay() {
     const WeightDisplay& display = m_session.display();
     if (Label1->text() != display.label)
         Label1->setText(display.label);
-    setTextColour(Label1, display.labelColour);
+    // A weight that is not live keeps its text but is drawn greyed.
+    if (m_session.lineSilent())
+        setTextColour(Label1, kGreyed);
+    else
+        setTextColour(Label1, display.labelColour);
     setTextColour(SpeedButton1, display.okColour);
     SpeedButton1->setEnabled(display.okEnabled);
     Panel2->setProperty("tag", display.scaleState);

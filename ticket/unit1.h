@@ -110,6 +110,7 @@ private:
     bool ComboBox1KeyPress(QKeyEvent* event);
     bool FormDialogKey(QKeyEvent* event);
     void applyDisplay();
+    void refreshLine();
     void applyMode();
     void placeComboOverCell(int column, int row);
     void selectDescriptionOfLastBodyRow();
@@ -128,6 +129,8 @@ private:
     TicketSession m_session;
     TicketKeeper m_keeper;
     QTimer* m_typingTimer = nullptr; // keeps typed text on disk about a second behind
+    QTimer* m_lineTimer = nullptr;   // looks whether the scale still sends
+    QLabel* m_lineStatus = nullptr;
     bool m_listOpened = false;
     bool m_shownOnce = false;
     bool m_inExit = false;
