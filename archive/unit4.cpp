@@ -81,7 +81,10 @@ void TForm4::buildControls() {
         auto* b = new QPushButton(caption, parent);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
-        b->resize(std::max(width, b->sizeHint().width()), 25);
+        // Not the style's size hint, which makes every button 80 pixels
+        // wide at least: the bar must fit the default 800-pixel window.
+        b->resize(std::max(width, b->fontMetrics().horizontalAdvance(b->text().remove(u'&')) + 16),
+                  25);
         return b;
     };
     auto checkBox = [](QWidget* parent, const char* name, const QString& caption, int width) {
@@ -110,7 +113,7 @@ void TForm4::buildControls() {
                                                         : QStringLiteral("DateTimePicker2"));
         picker->setCalendarPopup(true);
         picker->setDisplayFormat(QStringLiteral("d.M.yyyy"));
-        picker->resize(std::max(100, picker->sizeHint().width()), 23);
+        picker->resize(95, 23);
     }
     from->move(x, 9);
     to->move(x, 35);
@@ -125,10 +128,10 @@ void TForm4::buildControls() {
     Panel2 = panel("Panel2");
     LabeledEdit1 = new QLineEdit(Panel2);
     LabeledEdit1->setObjectName(QStringLiteral("LabeledEdit1"));
-    LabeledEdit1->setGeometry(6, 24, 120, 23);
+    LabeledEdit1->setGeometry(6, 24, 100, 23);
     label(Panel2, QStringLiteral("Vyhledat text"), LabeledEdit1)->move(6, 6);
     BitBtn2 = button(Panel2, "BitBtn2", QStringLiteral("Najít"), 50);
-    BitBtn2->move(132, 23);
+    BitBtn2->move(112, 23);
     x = BitBtn2->geometry().right() + 8;
     CheckBox5 = checkBox(Panel2, "CheckBox5", QStringLiteral("Směrem nahoru"), 90);
     CheckBox6 = checkBox(Panel2, "CheckBox6", QStringLiteral("Rozliš a-A"), 90);
@@ -139,17 +142,17 @@ void TForm4::buildControls() {
     // The captions follow each load; the boxes keep one width so that the
     // bar does not jump about.
     Panel4 = panel("Panel4");
-    CheckBox1 = checkBox(Panel4, "CheckBox1", QString(), 90);
-    CheckBox2 = checkBox(Panel4, "CheckBox2", QString(), 90);
-    CheckBox3 = checkBox(Panel4, "CheckBox3", QString(), 90);
-    CheckBox4 = checkBox(Panel4, "CheckBox4", QString(), 90);
+    CheckBox1 = checkBox(Panel4, "CheckBox1", QString(), 84);
+    CheckBox2 = checkBox(Panel4, "CheckBox2", QString(), 84);
+    CheckBox3 = checkBox(Panel4, "CheckBox3", QString(), 84);
+    CheckBox4 = checkBox(Panel4, "CheckBox4", QString(), 84);
     CheckBox1->move(6, 10);
-    CheckBox2->move(100, 10);
+    CheckBox2->move(94, 10);
     CheckBox3->move(6, 34);
-    CheckBox4->move(100, 34);
+    CheckBox4->move(94, 34);
     for (int c = 0; c < ArchiveTable::kColumns; ++c)
         columnCheckBox(c)->setChecked(true);
-    Panel4->setGeometry(0, 4, 196, 57);
+    Panel4->setGeometry(0, 4, 184, 57);
 
     BitBtn1 = button(Panel1, "BitBtn1", QStringLiteral("Konec"), 60);
     BitBtn1->move(0, 20);
