@@ -9,16 +9,32 @@
 #include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
+struct DayFile {
+    QString path;
+    qint64 size = 0;
+};
+
 // Only a name that leads nowhere is a day without tickets; anything else in
 // the file's place (a folder, a dangling access) is something the operator
-// should hear about.
-bool dayFileMissing(const QString& path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) != 0 &&
-           (errno == ENOENT || errno == ENOTDIR);
+// should hear about when it is read.
+std::vector<DayFile> existingDayFiles(const QDate& first, const QDate& last) {
+    std::vector<DayFile> files;
+    for (QDate day = first; day <= last; day = day.addDays(1)) {
+        DayFile file{paths::archiveFile(day)};
+        struct stat st {};
+        if (::stat(QFile::encodeName(file.path).constData(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                continue;
+        } else if (S_ISREG(st.st_mode)) {
+            file.size = st.st_size;
+        }
+        files.push_back(std::move(file));
+    }
+    return files;
 }
 
 QString failure(const QString& path, const QString& reason) {
@@ -31,19 +47,21 @@ ArchiveLoad loadArchiveRange(const QDate& first, const QDate& last) {
     ArchiveLoad load;
     if (!first.isValid() || !last.isValid())
         return load;
+    const std::vector<DayFile> files = existingDayFiles(first, last);
+    qint64 total = 0;
+    for (const DayFile& file : files)
+        total += file.size;
+    load.table.reserveForFileBytes(total);
     QByteArray bytes;
-    for (QDate day = first; day <= last; day = day.addDays(1)) {
-        const QString path = paths::archiveFile(day);
-        if (dayFileMissing(path))
-            continue;
+    for (const DayFile& file : files) {
         QString reason;
-        if (!wholefile::read(path, bytes, reason)) {
-            load.failures.append(failure(path, reason));
+        if (!wholefile::read(file.path, bytes, reason)) {
+            load.failures.append(failure(file.path, reason));
             continue;
         }
         if (!appendArchiveFile(load.table, bytes)) {
             load.failures.append(
-                failure(path, QStringLiteral("rozsah je pro prohlížení příliš velký")));
+                failure(file.path, QStringLiteral("rozsah je pro prohlížení příliš velký")));
             break;
         }
     }

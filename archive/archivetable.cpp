@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <cstring>
 
 qsizetype ArchiveTable::cellStart(int row, int column) const {
@@ -60,6 +61,14 @@ bool ArchiveTable::appendLine(QByteArrayView line) {
         m_text += ';';
     }
     return true;
+}
+
+void ArchiveTable::reserveForFileBytes(qsizetype bytes) {
+    // Each line gains up to four ";" and loses its break and separators;
+    // reserved room that is never written costs no memory.
+    const qsizetype text = std::min(kMaxTextBytes, bytes + bytes / 4 + 64);
+    m_text.reserve(size_t(text));
+    m_ends.reserve(size_t(bytes / 16 + 4) * kColumns);
 }
 
 void ArchiveTable::clear() {

@@ -35,6 +35,9 @@ public:
     // false, adding nothing, when the table cannot hold more text.
     bool appendLine(QByteArrayView line);
 
+    // Room for about this much file text, so that a long load touches its
+    // memory once instead of copying it at every growth.
+    void reserveForFileBytes(qsizetype bytes);
     void clear();
     qsizetype textBytes() const { return qsizetype(m_text.size()); }
 
