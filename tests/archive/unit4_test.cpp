@@ -1,0 +1,190 @@
+// The archive browser driven as an operator would, headless.
+#include "archive/archivegrid.h"
+#include "archive/unit4.h"
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
+#include "settings/inifile.h"
+#include "tests/support/tempdir.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QDate kToday(2026, 12, 7);
+
+const QString kTicket = u"Poř.číslo  \t\tPopis     \t\t  Hmotnost\r\n"
+                        "1          \t\tštěrk     \t\t    100 kg\r\n"
+                        "2          \t\tpísek     \t\t    200 kg\r\n"
+                        "Celkem 2   \t\t          \t\t    300 kg\r\n"
+                        "Dne: 7.12.2026  21:05:09\r\n"_qs;
+
+class Station {
+public:
+    Station() {
+        clock_::setNow([] { return QDateTime(kToday, QTime(21, 5, 9)); });
+        m_previousSink =
+            setMessageSink([this](MessageKind, const QString& text) { messages.append(text); });
+    }
+    ~Station() {
+        setMessageSink(m_previousSink);
+        clock_::setNow({});
+    }
+    void writeDay(const QDate& day, const QString& text) {
+        const QString path = paths::archiveFile(day);
+        QDir().mkpath(QFileInfo(path).path());
+        writeFileBytes(path, cp1250::encode(text));
+    }
+    ScratchExecutableDir dir;
+    QStringList messages;
+
+private:
+    MessageSink m_previousSink;
+};
+
+void key(QWidget* w, Qt::Key k) {
+    QTest::keyClick(w, k);
+}
+
+} // namespace
+
+class Unit4Test : public QObject {
+    Q_OBJECT
+private slots:
+    void showLoadsTodayWithTitleRowAndColumnBoxes();
+    void emptyDayHidesSearchAndHeaderLineShowsOneBox();
+    void settingsComeBackAndPickersReload();
+    void searchAndKeysFromTheSearchBox();
+    void unreadableDayIsReported();
+};
+
+void Unit4Test::showLoadsTodayWithTitleRowAndColumnBoxes() {
+    Station station;
+    station.writeDay(kToday, kTicket);
+    TForm4 form;
+    form.show();
+    TArchiveGrid* grid = form.StringGrid1;
+    QCOMPARE(grid->rowCount(), 6); // five lines and the empty row
+    QCOMPARE(grid->row(), 1);
+    QVERIFY(grid->horizontalHeader()->isVisible());
+    QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), u"Poř.číslo  "_qs);
+    QCOMPARE(grid->model()->rowCount(), 5);
+    QCOMPARE(form.CheckBox2->text(), u"Popis     "_qs);
+    QVERIFY(!form.CheckBox3->isHidden());
+    QVERIFY(form.CheckBox4->isHidden()); // three fields in the title line
+    QVERIFY(!form.Panel2->isHidden());
+    QCOMPARE(form.focusWidget(), form.LabeledEdit1);
+    QCOMPARE(form.DateTimePicker1->date(), kToday);
+    QCOMPARE(form.DateTimePicker2->date(), kToday);
+    QVERIFY(station.messages.isEmpty());
+}
+
+void Unit4Test::emptyDayHidesSearchAndHeaderLineShowsOneBox() {
+    Station station;
+    station.writeDay(kToday.addDays(-1), u"Štěrkovna & syn\r\n"_qs + kTicket);
+    TForm4 form;
+    form.show();
+    QCOMPARE(form.StringGrid1->rowCount(), 1);
+    QVERIFY(form.Panel2->isHidden());
+    QVERIFY(form.CheckBox1->isHidden() && form.CheckBox4->isHidden());
+    // The bar is laid out without the search panel: the date panel, the
+    // column panel and "Konec" with equal gaps.
+    const int gap = form.Panel3->x();
+    QCOMPARE(form.Panel4->x(), form.Panel3->geometry().right() + 1 + gap);
+
+    form.DateTimePicker1->setDate(kToday.addDays(-1));
+    QCOMPARE(form.StringGrid1->rowCount(), 7);
+    QCOMPARE(form.CheckBox1->accessibleName(), u"Štěrkovna & syn"_qs);
+    QVERIFY(!form.CheckBox1->isHidden() && form.CheckBox2->isHidden());
+    QVERIFY(!form.Panel2->isHidden());
+
+    form.DateTimePicker1->setDate(kToday.addDays(1)); // first after second: nothing
+    QCOMPARE(form.StringGrid1->rowCount(), 1);
+}
+
+void Unit4Test::settingsComeBackAndPickersReload() {
+    Station station;
+    {
+        IniFile ini(paths::settingsFile());
+        ini.writeInteger(u"tabulka2"_qs, u"sirka0"_qs, 123);
+        ini.writeInteger(u"tabulka2"_qs, u"celkemSirka"_qs, 900);
+    }
+    {
+        TForm4 form;
+        form.show();
+        QCOMPARE(form.StringGrid1->columnWidth(0), 123);
+        QCOMPARE(form.StringGrid1->columnWidth(1), 150);
+        QCOMPARE(form.width(), 900);
+        QCOMPARE(form.height(), 600);
+        form.StringGrid1->setColumnWidth(3, 77);
+        QTimer::singleShot(0, &form, [&] { key(form.LabeledEdit1, Qt::Key_Escape); });
+        QCOMPARE(form.exec(), int(QDialog::Rejected));
+    }
+    const IniFile ini(paths::settingsFile());
+    QCOMPARE(ini.readInteger(u"tabulka2"_qs, u"sirka3"_qs, 0), 77);
+    QCOMPARE(ini.readInteger(u"tabulka2"_qs, u"sirka0"_qs, 0), 123);
+    QCOMPARE(ini.readInteger(u"tabulka2"_qs, u"celkemSirka"_qs, 0), 900);
+    QCOMPARE(ini.readInteger(u"tabulka2"_qs, u"celkemVyska"_qs, 0), 600);
+}
+
+void Unit4Test::searchAndKeysFromTheSearchBox() {
+    Station station;
+    station.writeDay(kToday, kTicket);
+    TForm4 form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    TArchiveGrid* grid = form.StringGrid1;
+    QLineEdit* edit = form.LabeledEdit1;
+    QSignalSpy enter(edit, &QLineEdit::returnPressed);
+
+    edit->setText(u"PÍSEK"_qs);
+    key(edit, Qt::Key_Return);
+    QCOMPARE(grid->row(), 2);
+    QCOMPARE(enter.count(), 0); // Enter swallowed
+    form.CheckBox6->setChecked(true);
+    form.BitBtn2->click();
+    QCOMPARE(grid->row(), 2); // "Rozliš a-A": no lower-case match further down
+
+    key(edit, Qt::Key_Down);
+    QCOMPARE(grid->row(), 3);
+    QCOMPARE(edit->text(), u"PÍSEK"_qs);
+    key(edit, Qt::Key_PageDown); // the grid is shorter than a screen
+    QCOMPARE(grid->row(), 5);
+    key(edit, Qt::Key_Down);
+    QCOMPARE(grid->row(), 5);
+    key(edit, Qt::Key_PageUp);
+    QCOMPARE(grid->row(), 1);
+    key(edit, Qt::Key_Up);
+    QCOMPARE(grid->row(), 1);
+
+    for (QCheckBox* box : {form.CheckBox1, form.CheckBox2, form.CheckBox3, form.CheckBox4})
+        box->setChecked(false);
+    edit->clear();
+    form.BitBtn2->click();
+    QCOMPARE(grid->row(), 1);
+    QCOMPARE(station.messages,
+             QStringList{u"Není zadáno ve kterých sloupcích se ma vyhldavat."_qs});
+}
+
+void Unit4Test::unreadableDayIsReported() {
+    Station station;
+    station.writeDay(kToday.addDays(-1), kTicket);
+    QDir().mkpath(paths::archiveFile(kToday));
+    TForm4 form;
+    form.show();
+    QCOMPARE(station.messages.size(), 1);
+    QVERIFY(station.messages[0].startsWith(u"Nelze přečíst archivní soubor:"_qs));
+    form.DateTimePicker1->setDate(kToday.addDays(-1));
+    QCOMPARE(form.StringGrid1->rowCount(), 6);
+    QCOMPARE(station.messages.size(), 2);
+}
+
+QTEST_MAIN(Unit4Test)
+#include "unit4_test.moc"
