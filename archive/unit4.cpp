@@ -9,6 +9,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "settings/inifile.h"
+#include "settings/stationsettings.h"
 #include "ticket/barlayout.h"
 
 #include <QApplication>
@@ -20,13 +21,6 @@
 #include <array>
 
 namespace {
-
-const QString kSection = QStringLiteral("tabulka2");
-constexpr std::array<int, ArchiveTable::kColumns> kDefaultWidths{200, 150, 250, 150};
-
-QString widthKey(int column) {
-    return QStringLiteral("sirka") + QString::number(column);
-}
 
 class BusyCursor {
 public:
@@ -192,12 +186,13 @@ void TForm4::showEvent(QShowEvent* event) {
 }
 
 void TForm4::FormShow() {
-    const IniFile ini(paths::settingsFile());
+    const ArchiveWindowSettings stored = readArchiveWindowSettings(IniFile(paths::settingsFile()));
     for (int c = 0; c < ArchiveTable::kColumns; ++c)
-        StringGrid1->setColumnWidth(
-            c, std::max(0, ini.readInteger(kSection, widthKey(c), kDefaultWidths[size_t(c)])));
-    resize(ini.readInteger(kSection, QStringLiteral("celkemSirka"), 800),
-           ini.readInteger(kSection, QStringLiteral("celkemVyska"), 600));
+        StringGrid1->setColumnWidth(c, std::max(0, stored.columnWidths[size_t(c)]));
+    QSize size = stored.size;
+    if (QScreen* screen = this->screen())
+        size = clampToScreen(size, kMinimumWindow, screen->availableGeometry().size());
+    resize(size);
     if (QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -224,10 +219,11 @@ void TForm4::done(int result) {
 void TForm4::FormClose() {
     try {
         IniFile ini(paths::settingsFile());
+        ArchiveWindowSettings s;
         for (int c = 0; c < ArchiveTable::kColumns; ++c)
-            ini.writeInteger(kSection, widthKey(c), StringGrid1->columnWidth(c));
-        ini.writeInteger(kSection, QStringLiteral("celkemVyska"), height());
-        ini.writeInteger(kSection, QStringLiteral("celkemSirka"), width());
+            s.columnWidths[size_t(c)] = StringGrid1->columnWidth(c);
+        s.size = size();
+        writeArchiveWindowSettings(ini, s);
     } catch (const AppError& e) {
         showError(e.message());
     }
