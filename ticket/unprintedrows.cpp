@@ -29,9 +29,10 @@ constexpr int kNamedRows = 5;
 // weighing and clears them at every print, so even a station that weighs
 // every few seconds around the clock for days without printing stays below
 // the row bound; the size bound leaves room for long descriptions in tens of
-// thousands of rows. Together they keep a load below about 60 MB: 100,002
-// rows of four 24-byte string objects, plus at most two bytes of text and an
-// allocation header per stored byte and cell.
+// thousands of rows. Together they keep a load near 70 MB at most: about
+// 14 MB for 100,002 rows of four strings, at most two bytes of text plus an
+// allocation header for each stored byte and cell, and the file's own bytes
+// while it is read.
 constexpr qint64 kMaxRows = 100'002; // 100,000 weighings, column titles, totals
 constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
 
