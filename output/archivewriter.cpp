@@ -78,6 +78,40 @@ void writeAll(int fd, const QByteArray& bytes, const QString& path) {
                                     .arg(QDir::toNativeSeparators(path), reason));
 }
 
+void writeAndClose(UniqueFd& fd, const QByteArray& bytes, const QString& path) {
+    writeAll(fd.get(), bytes, path);
+
+    // A ticket that is printed but lost from the archive by a crash or power
+    // cut is worse than a slow print, so the bytes go to disk before success.
+    if (const int fault = injectedFault(ArchiveStep::Sync))
+        failWrite(path, fault);
+    // Special files (a terminal, /dev/full) cannot sync; only a failure of a
+    // real sync is a lost ticket.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+        failWrite(path, errno);
+
+    const int raw = fd.release();
+    if (const int fault = injectedFault(ArchiveStep::Close)) {
+        ::close(raw);
+        failWrite(path, fault);
+    }
+    if (::close(raw) != 0 && errno != EINTR)
+        failWrite(path, errno);
+}
+
+// Back to the length before the append, on disk. Returns the system's reason
+// when that fails, or an empty text.
+QString cutBack(const UniqueFd& fd, const QString& path, off_t length) {
+    // After a failed close the descriptor is gone and the file is opened anew.
+    const UniqueFd reopened(
+        fd.valid() ? -1 : ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC));
+    const int target = fd.valid() ? fd.get() : reopened.get();
+    int result = target >= 0 ? ::ftruncate(target, length) : -1;
+    if (result == 0 && ::fsync(target) != 0 && errno != EINVAL && errno != EROFS)
+        result = -1;
+    return result == 0 ? QString() : wholefile::systemReason(errno);
+}
+
 } // namespace
 
 ArchiveFaultHook setArchiveFaultHook(ArchiveFaultHook hook) {
@@ -113,30 +147,29 @@ bool appendToArchive(const QStringList& lines, const QDate& date) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         failWrite(file, errno);
-    const qsizetype first = st.st_size >= kFirstLineSkipSize ? 1 : 0;
+    const off_t lengthBefore = st.st_size;
+    const qsizetype first = lengthBefore >= kFirstLineSkipSize ? 1 : 0;
 
     QByteArray bytes;
     for (qsizetype i = first; i < lines.size(); ++i) {
         bytes += cp1250::encode(lines.at(i));
         bytes += "\r\n";
     }
-    writeAll(fd.get(), bytes, file);
-
-    // A ticket that is printed but lost from the archive by a crash or power
-    // cut is worse than a slow print, so the bytes go to disk before success.
-    if (const int fault = injectedFault(ArchiveStep::Sync))
-        failWrite(file, fault);
-    // Special files (a terminal, /dev/full) cannot sync; only a failure of a
-    // real sync is a lost ticket.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
-        failWrite(file, errno);
-
-    const int raw = fd.release();
-    if (const int fault = injectedFault(ArchiveStep::Close)) {
-        ::close(raw);
-        failWrite(file, fault);
+    try {
+        writeAndClose(fd, bytes, file);
+    } catch (const ArchiveWriteError& e) {
+        if (!S_ISREG(st.st_mode))
+            throw; // a device has no length to go back to
+        // Half a ticket would stay cut mid-line, and the retry after the
+        // error box would glue its first line to it and book rows twice.
+        const QString failure = cutBack(fd, file, lengthBefore);
+        if (failure.isEmpty())
+            throw;
+        throw ArchiveWriteError(
+            e.message() +
+            QStringLiteral("\nSoubor se nepodařilo vrátit na délku před zápisem (%1 B): %2")
+                .arg(qint64(lengthBefore))
+                .arg(failure));
     }
-    if (::close(raw) != 0 && errno != EINTR)
-        failWrite(file, errno);
     return true;
 }

@@ -16,6 +16,9 @@ namespace {
 constexpr qsizetype kMaxValueLength = 2047;
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+// Editors that save "UTF-8 with BOM" put these bytes before the first
+// section header, which would then not be recognised.
+const QByteArray kUtf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
 
 bool isBlank(QChar c) {
     const char16_t u = c.unicode();
@@ -192,6 +195,8 @@ struct IniFile::Data {
     // The file exists but could not be read: writing would replace it with
     // just the written key, so writes are refused instead.
     bool unreadable = false;
+    // Written back as found, for the tool that put it there.
+    bool byteOrderMark = false;
 };
 
 IniFile::IniFile(QString path) : m_path(std::move(path)), m_data(std::make_unique<Data>()) {
@@ -203,6 +208,10 @@ IniFile::IniFile(QString path) : m_path(std::move(path)), m_data(std::make_uniqu
     if (!wholefile::read(m_path, bytes, reason)) {
         m_data->unreadable = true;
         return;
+    }
+    if (bytes.startsWith(kUtf8Bom)) {
+        m_data->byteOrderMark = true;
+        bytes.remove(0, kUtf8Bom.size());
     }
     m_data->lines = splitLines(bytes);
 }
@@ -261,7 +270,8 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     }
 
     QString reason;
-    if (m_data->unreadable || !wholefile::replace(m_path, joinLines(lines), reason))
+    const QByteArray bytes = (m_data->byteOrderMark ? kUtf8Bom : QByteArray()) + joinLines(lines);
+    if (m_data->unreadable || !wholefile::replace(m_path, bytes, reason))
         throw SettingsWriteError(QStringLiteral("Unable to write to %1").arg(m_path));
     m_data->lines = std::move(lines);
 }

@@ -36,6 +36,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -311,6 +312,17 @@ TicketGrid TForm1::ticketAsSeen() const {
 void TForm1::keepTicketNow() {
     keepTicket();
     m_keeper.flush();
+}
+
+void TForm1::saveTicketAtExit() noexcept {
+    if (m_closed)
+        return;
+    try {
+        m_keeper.flush();
+        saveUnprintedRows(ticketAsSeen(), paths::unprintedRowsFile());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    }
 }
 
 void TForm1::keepTicket() {

@@ -79,6 +79,9 @@ public:
     void keepTicket();
     // The same, and waits until the file holds it.
     void keepTicketNow();
+    // When the program is ended past its closing steps (a lost display):
+    // the ticket as seen, typed text included, straight to its file.
+    void saveTicketAtExit() noexcept;
 
 public slots:
     void FormCreate();

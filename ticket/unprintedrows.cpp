@@ -1,13 +1,19 @@
 #include "ticket/unprintedrows.h"
 
+#include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/numbers.h"
 #include "platform/wholefile.h"
 #include "ticket/ticketgrid.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <fcntl.h>
 
 namespace {
 
@@ -18,6 +24,17 @@ constexpr qsizetype kMaxShortString = 255;
 // Rows named in the message about weights left out of the sum; the rest are
 // only counted, so that a ticket full of them still gives a readable box.
 constexpr int kNamedRows = 5;
+
+// What a damaged file may make the grid hold. The program writes a row per
+// weighing and clears them at every print, so even a station that weighs
+// every few seconds around the clock for days without printing stays below
+// the row bound; the size bound leaves room for long descriptions in tens of
+// thousands of rows. Together they keep a load near 70 MB at most: about
+// 14 MB for 100,002 rows of four strings, at most two bytes of text plus an
+// allocation header for each stored byte and cell, and the file's own bytes
+// while it is read.
+constexpr qint64 kMaxRows = 100'002; // 100,000 weighings, column titles, totals
+constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
 
 void appendLittleEndian(QByteArray& out, std::int32_t value, int bytes) {
     const auto bits = static_cast<std::uint32_t>(value);
@@ -50,6 +67,11 @@ void appendShortString(QByteArray& out, const QString& text) {
         bytes.truncate(kMaxShortString);
     out.append(static_cast<char>(bytes.size()));
     out.append(bytes);
+}
+
+[[noreturn]] void failReading(const QString& path, const QString& detail) {
+    throw UnprintedRowsReadError(
+        QStringLiteral("Chyba při čtení souboru nevytištěných řádků %1: %2").arg(path, detail));
 }
 
 class Reader {
@@ -94,11 +116,7 @@ public:
         return text;
     }
 
-    [[noreturn]] void fail(const QString& detail) const {
-        throw UnprintedRowsReadError(
-            QStringLiteral("Chyba při čtení souboru nevytištěných řádků %1: %2")
-                .arg(m_path, detail));
-    }
+    [[noreturn]] void fail(const QString& detail) const { failReading(m_path, detail); }
 
 private:
     unsigned char byte() {
@@ -135,7 +153,13 @@ void saveUnprintedRows(const TicketGrid& grid, const QString& path) {
             QStringLiteral("Nelze zapsat soubor nevytištěných řádků %1 (%2)").arg(path, reason));
 }
 
-void loadUnprintedRows(const QString& path, TicketGrid& grid) {
+namespace {
+
+void readInto(const QString& path, TicketGrid& grid) {
+    // The size is checked before reading, so that no file makes the program
+    // hold more than the bound either.
+    if (QFileInfo(path).size() > kMaxFileSize)
+        failReading(path, QStringLiteral("soubor je větší než %1 MB").arg(kMaxFileSize >> 20));
     QByteArray bytes;
     QString reason;
     if (!wholefile::read(path, bytes, reason))
@@ -149,7 +173,7 @@ void loadUnprintedRows(const QString& path, TicketGrid& grid) {
                     .arg(columns)
                     .arg(TicketGrid::kColumns));
     const std::int32_t rows = in.integer();
-    if (rows < 2)
+    if (rows < 2 || rows > kMaxRows)
         in.fail(QStringLiteral("neplatný počet řádků %1").arg(rows));
     if (qint64(rows) * columns > in.remaining())
         in.fail(QStringLiteral("počet řádků %1 neodpovídá délce souboru").arg(rows));
@@ -186,5 +210,76 @@ void loadUnprintedRows(const QString& path, TicketGrid& grid) {
             QStringLiteral("Soubor nevytištěných řádků %1 byl načten, ale hmotnost těchto řádků "
                            "není číslo a není započtena do součtu: %2")
                 .arg(path, rowsText));
+    }
+}
+
+} // namespace
+
+QString damagedCopyPath(const QString& path, const QDateTime& when, int attempt) {
+    QString name =
+        path + QStringLiteral(".poskozeny-") + when.toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+    if (attempt > 1)
+        name += QLatin1Char('-') + QString::number(attempt);
+    return name;
+}
+
+bool keepDamagedUnprintedRows(const QString& path, QString& keptPath, QString& reason) {
+    if (!QFileInfo(path).isFile()) {
+        reason = QStringLiteral("není to soubor");
+        return false;
+    }
+    const QByteArray from = QFile::encodeName(path);
+    const QDateTime when = clock_::now();
+    // A rename cannot run the disk full half-way, and NOREPLACE keeps an
+    // earlier kept copy of the same minute.
+    for (int attempt = 1; attempt <= 1000; ++attempt) {
+        const QString candidate = damagedCopyPath(path, when, attempt);
+        const QByteArray to = QFile::encodeName(candidate);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
+            0) {
+            keptPath = candidate;
+            return true;
+        }
+        if (errno == EEXIST)
+            continue;
+        if (errno != EINVAL && errno != ENOSYS) {
+            reason = wholefile::systemReason(errno);
+            return false;
+        }
+        // A file system without NOREPLACE: look first, then rename.
+        if (QFileInfo::exists(candidate))
+            continue;
+        if (::rename(from.constData(), to.constData()) == 0) {
+            keptPath = candidate;
+            return true;
+        }
+        reason = wholefile::systemReason(errno);
+        return false;
+    }
+    reason = wholefile::systemReason(EEXIST);
+    return false;
+}
+
+void loadUnprintedRows(const QString& path, TicketGrid& grid) {
+    try {
+        readInto(path, grid);
+    } catch (const UnprintedRowsWeightError&) {
+        throw; // every cell was read: nothing is lost when the file is rewritten
+    } catch (const UnprintedRowsReadError& e) {
+        // The next close or print rewrites the file from the grid, which
+        // holds at most what could be read; the damaged file is the only
+        // copy of the rest.
+        if (!QFileInfo(path).isFile())
+            throw; // nothing there to keep, and nothing a save could overwrite
+        QString kept;
+        QString reason;
+        if (keepDamagedUnprintedRows(path, kept, reason))
+            throw UnprintedRowsReadError(
+                e.message() + QStringLiteral("\nPoškozený soubor byl uschován jako %1.").arg(kept));
+        throw UnprintedRowsReadError(
+            e.message() +
+            QStringLiteral("\nPoškozený soubor se nepodařilo uschovat (%1); příští uložení "
+                           "řádků ho přepíše.")
+                .arg(reason));
     }
 }

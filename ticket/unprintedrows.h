@@ -3,6 +3,7 @@
 #include "platform/apperror.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 class TicketGrid;
@@ -43,18 +44,30 @@ public:
 // to weightSum (expected to be 0 on entry).
 //
 // The grid always has 4 columns, so another column count, a row count below 2
-// and a row count that the rest of the file cannot hold (each cell takes at
-// least its length byte) mean a damaged file: UnprintedRowsReadError is thrown
-// before the grid is touched, so no count in a file can make the grid
-// allocate more than the file's size. Once the row count is set, all cells are
-// cleared and read in order; a file that ends early or holds a text that is
-// cut short throws UnprintedRowsReadError with the cells read so far kept.
-// After any failure the grid stays consistent: 4 columns, at least 2 rows,
-// weighingCount == rowCount − 2, and weightSum is the sum of the weight cells
-// read so far.
+// or above 100,002, a row count that the rest of the file cannot hold (each
+// cell takes at least its length byte) and a file above 16 MB mean a damaged
+// file: UnprintedRowsReadError is thrown before the grid is touched, so no
+// file can make the load hold more than some tens of megabytes. Once the row count is set, all
+// cells are cleared and read in order; a file that ends early or holds a text that is cut short
+// throws UnprintedRowsReadError with the cells read so far kept. After any failure the grid stays
+// consistent: 4 columns, at least 2 rows, weighingCount == rowCount − 2, and weightSum is the sum
+// of the weight cells read so far.
+//
+// A damaged or unreadable file is first renamed to its kept copy (see
+// keepDamagedUnprintedRows), since the next save would replace the only copy
+// of the rows that could not be read; the message then names the copy, or
+// says that it could not be made and why.
 //
 // A weight cell that is not a number (for example a ticket saved under a
 // different decimal separator) does not stop the load: the cell keeps its
 // text, adds nothing to the sum, and once every cell is read
 // UnprintedRowsWeightError tells the operator which rows the sum leaves out.
 void loadUnprintedRows(const QString& path, TicketGrid& grid);
+
+// Where a damaged file is kept: "<path>.poskozeny-2026-12-08-0305", and from
+// the second copy of the same minute on "-2", "-3", ... added.
+QString damagedCopyPath(const QString& path, const QDateTime& when, int attempt);
+
+// Renames the file to the first damaged-copy name of the clock's minute that
+// is still free. False, with the system's reason, when that cannot be done.
+bool keepDamagedUnprintedRows(const QString& path, QString& keptPath, QString& reason);

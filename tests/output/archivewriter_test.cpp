@@ -9,8 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ostream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -219,7 +223,11 @@ TEST_F(ArchiveTest, WriteToAFullDeviceThrowsTheSystemsError) {
 
 class ArchiveFaults : public ArchiveTest, public ::testing::WithParamInterface<ArchiveStep> {};
 
-TEST_P(ArchiveFaults, FailureAfterOpeningIsThrownNotSwallowed) {
+TEST_P(ArchiveFaults, FailureAfterOpeningLeavesTheFileAsItWasForAWholeRetry) {
+    const QString file = data(QStringLiteral("2026/12/7.dat"));
+    QDir().mkpath(data(QStringLiteral("2026/12")));
+    const QByteArray earlier(200, 'x');
+    writeFileBytes(file, earlier);
     const ArchiveStep failing = GetParam();
     setArchiveFaultHook([failing](ArchiveStep step) { return step == failing ? EIO : 0; });
     try {
@@ -230,6 +238,38 @@ TEST_P(ArchiveFaults, FailureAfterOpeningIsThrownNotSwallowed) {
             << e.message().toStdString();
     }
     EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(readFileBytes(file), earlier);
+    setArchiveFaultHook({});
+    ASSERT_TRUE(appendToArchive(kTicket, kDay));
+    EXPECT_EQ(readFileBytes(file), earlier + kTicketBytesWithoutFirst);
+}
+
+// A disk that fills half-way through the ticket, made by a file-size limit
+// in a child so that the limit ends with it.
+TEST_F(ArchiveTest, DiskFullHalfWayLeavesTheDaysFileByteForByte) {
+    const QString file = data(QStringLiteral("2026/12/7.dat"));
+    QDir().mkpath(data(QStringLiteral("2026/12")));
+    const QByteArray earlier = QByteArray(150, 'x') + "\r\n";
+    writeFileBytes(file, earlier);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlim_t limit = rlim_t(earlier.size() + kTicketBytesWithoutFirst.size() / 2);
+        const rlimit fsize{limit, limit};
+        try {
+            if (::setrlimit(RLIMIT_FSIZE, &fsize) == 0)
+                appendToArchive(kTicket, kDay);
+        } catch (const ArchiveWriteError&) {
+            ::_exit(0);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFileBytes(file), earlier);
+    ASSERT_TRUE(appendToArchive(kTicket, kDay));
+    EXPECT_EQ(readFileBytes(file), earlier + kTicketBytesWithoutFirst);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, ArchiveFaults,

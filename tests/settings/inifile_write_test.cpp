@@ -342,4 +342,13 @@ TEST(IniFileFullDisk, AWriteThatFitsExactlySucceeds) {
     EXPECT_EQ(readFileBytes(dir.path()), QByteArray("[COM]\r\nport=3\r\n"));
 }
 
+TEST(IniFileByteOrderMark, TheFirstSectionIsReadAndTheMarkIsWrittenBack) {
+    Scratch dir;
+    writeFileBytes(dir.path(), QByteArray("\xEF\xBB\xBF[COM]\r\nport=3\r\n"));
+    IniFile ini(dir.path());
+    EXPECT_EQ(ini.readInteger(qs("COM"), qs("port"), 1), 3);
+    ini.writeInteger(qs("COM"), qs("port"), 4);
+    EXPECT_EQ(readFileBytes(dir.path()), QByteArray("\xEF\xBB\xBF[COM]\r\nport=4\r\n"));
+}
+
 } // namespace

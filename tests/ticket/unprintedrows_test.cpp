@@ -1,4 +1,5 @@
 #include "platform/apperror.h"
+#include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/localeconventions.h"
 #include "platform/wholefile.h"
@@ -287,14 +288,24 @@ struct DamagedCase {
 
 class DamagedFile : public UnprintedRows, public ::testing::WithParamInterface<DamagedCase> {};
 
-TEST_P(DamagedFile, ThrowsAndLeavesTheGridAsItWas) {
+TEST_P(DamagedFile, ThrowsLeavesTheGridAsItWasAndKeepsTheFile) {
+    clock_::setNow([] { return QDateTime(QDate(2026, 12, 8), QTime(3, 5, 59)); });
     writeFileBytes(file, GetParam().bytes);
     TicketGrid grid = startUpGrid();
     const QByteArray before = encodeUnprintedRows(grid);
-    EXPECT_THROW(loadUnprintedRows(file, grid), UnprintedRowsReadError);
+    const QString kept = file + QStringLiteral(".poskozeny-2026-12-08-0305");
+    try {
+        loadUnprintedRows(file, grid);
+        ADD_FAILURE() << "no error thrown";
+    } catch (const UnprintedRowsReadError& e) {
+        EXPECT_TRUE(e.message().contains(kept)) << e.message().toStdString();
+    }
+    clock_::setNow({});
     EXPECT_EQ(encodeUnprintedRows(grid).toHex(' '), before.toHex(' '));
     expectConsistent(grid);
     EXPECT_EQ(grid.weightSum, 0.0);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(readFileBytes(kept), GetParam().bytes);
 }
 
 const QByteArray kFourEmptyColumnsOfTwoRows(8, '\0');
@@ -321,7 +332,12 @@ INSTANTIATE_TEST_SUITE_P(
                     bytesOf({0x02, 0x04, 0x04, 0x00, 0x6C, 0xCA, 0x88}) + QByteArray(64, '\0')},
         DamagedCase{"RowsOneMoreThanTheBytesHold",
                     bytesOf({0x02, 0x04, 0x02, 0x03}) + QByteArray(11, '\0')},
-        DamagedCase{"CountTruncatedInsideItsBytes", bytesOf({0x02, 0x04, 0x04, 0x10, 0x00})}),
+        DamagedCase{"CountTruncatedInsideItsBytes", bytesOf({0x02, 0x04, 0x04, 0x10, 0x00})},
+        // more rows than any ticket has, though the bytes could hold them
+        DamagedCase{"RowsAboveTheBound",
+                    bytesOf({0x02, 0x04, 0x04, 0xA3, 0x86, 0x01, 0x00}) + QByteArray(400012, '\0')},
+        DamagedCase{"FileAboveTheBound",
+                    bytesOf({0x02, 0x04, 0x02, 0x02}) + QByteArray(16 * 1024 * 1024, '\0')}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UnprintedRows, AbsurdRowCountDoesNotGrowTheGrid) {
@@ -342,6 +358,27 @@ TEST_F(UnprintedRows, RowCountThatTheFileCanHoldIsAccepted) {
     for (int c = 0; c < 4; ++c)
         for (int r = 0; r < 3; ++r)
             EXPECT_TRUE(grid.cell(c, r).isEmpty());
+}
+
+TEST_F(UnprintedRows, TheLargestTicketWithinTheBoundIsAccepted) {
+    // 100,000 weighings: 0x0186A2 rows
+    writeFileBytes(file, bytesOf({0x02, 0x04, 0x04, 0xA2, 0x86, 0x01, 0x00}) +
+                             QByteArray(4 * 100002, '\0'));
+    TicketGrid grid = startUpGrid();
+    loadUnprintedRows(file, grid);
+    EXPECT_EQ(grid.weighingCount, 100000);
+}
+
+TEST_F(UnprintedRows, ASecondDamagedFileOfTheSameMinuteKeepsTheFirstCopy) {
+    clock_::setNow([] { return QDateTime(QDate(2026, 12, 8), QTime(3, 5)); });
+    for (const char* bytes : {"first", "second"}) {
+        writeFileBytes(file, bytes);
+        TicketGrid grid = startUpGrid();
+        EXPECT_THROW(loadUnprintedRows(file, grid), UnprintedRowsReadError);
+    }
+    clock_::setNow({});
+    EXPECT_EQ(readFileBytes(file + QStringLiteral(".poskozeny-2026-12-08-0305")), "first");
+    EXPECT_EQ(readFileBytes(file + QStringLiteral(".poskozeny-2026-12-08-0305-2")), "second");
 }
 
 TEST_F(UnprintedRows, CellsNotReadAfterACutAreEmptyNotLeftFromTheOldTicket) {
