@@ -1,5 +1,6 @@
 #include "archive/archivegrid.h"
 
+#include "platform/formfont.h"
 #include <QHeaderView>
 #include <QPainter>
 
@@ -8,11 +9,7 @@ namespace {
 constexpr int kRowHeight = 20;
 
 const QFont& gridFont() {
-    static const QFont f = [] {
-        QFont font(QStringLiteral("MS Sans Serif"));
-        font.setPixelSize(16);
-        return font;
-    }();
+    static const QFont f = formFontPixels(16);
     return f;
 }
 

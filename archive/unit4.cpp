@@ -5,6 +5,7 @@
 #include "archive/archivesearch.h"
 #include "platform/apperror.h"
 #include "platform/clock.h"
+#include "platform/formfont.h"
 #include "platform/localeconventions.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -58,9 +59,7 @@ void TForm4::buildControls() {
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(65);
-    QFont barFont(QStringLiteral("MS Sans Serif"));
-    barFont.setPointSize(8);
-    Panel1->setFont(barFont);
+    Panel1->setFont(formFontPoints(8));
     layout->addWidget(Panel1);
     StringGrid1 = new TArchiveGrid(this);
     layout->addWidget(StringGrid1, 1);

@@ -2,6 +2,7 @@
 
 #include "output/ticketprinter.h"
 #include "platform/apperror.h"
+#include "platform/formfont.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "settings/inifile.h"
@@ -105,7 +106,7 @@ void TForm3::FormCreate() {
     setWindowTitle(QStringLiteral("Nastavení"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(formFontPoints(8));
 
     Panel1 = makePanel(this, "Panel1", 57);
     Label1 = make<QLabel>(Panel1, "Label1", QStringLiteral("COM port"));
@@ -116,7 +117,7 @@ void TForm3::FormCreate() {
     Label3->setGeometry(76, 4, 100, 16);
     ComboBox1 = make<QComboBox>(Panel1, "ComboBox1");
     ComboBox1->setEditable(true);
-    ComboBox1->setFont(QFont(QStringLiteral("MS Sans Serif"), 10));
+    ComboBox1->setFont(formFontPoints(10));
     ComboBox1->addItems({QStringLiteral("kg"), QStringLiteral("PCS"), QStringLiteral("g"),
                          QStringLiteral("t"), QStringLiteral("lb")});
     ComboBox1->setCurrentText(QStringLiteral("kg"));

@@ -1,5 +1,6 @@
 #include "ticket/descriptionbox.h"
 
+#include "platform/formfont.h"
 #include "platform/localeconventions.h"
 #include "ticket/descriptiontext.h"
 
@@ -13,9 +14,7 @@ TDescriptionCombo::TDescriptionCombo(QWidget* parent) : QComboBox(parent) {
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
     setDuplicatesEnabled(true);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(15);
-    setFont(f);
+    setFont(formFontPixels(15));
     setMaxLength(14);
     installDescriptionVetting(lineEdit(), [this] { return m_maxLength; });
     connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {

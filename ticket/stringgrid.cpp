@@ -1,5 +1,6 @@
 #include "ticket/stringgrid.h"
 
+#include "platform/formfont.h"
 #include "ticket/cellstyle.h"
 
 #include <QApplication>
@@ -29,11 +30,7 @@ QColor fillColour(CellStyle::Fill fill, const QPalette& palette) {
 // Every visible cell is painted after each weighing, so the font and its
 // metrics are made once rather than per cell.
 const QFont& gridFont() {
-    static const QFont f = [] {
-        QFont font(QStringLiteral("MS Sans Serif"));
-        font.setPixelSize(16);
-        return font;
-    }();
+    static const QFont f = formFontPixels(16);
     return f;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/boundary.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
+#include "platform/formfont.h"
 #include "platform/localeconventions.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -96,9 +97,7 @@ void TForm1::buildControls() {
     Panel1 = new QWidget(central);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(54);
-    QFont barFont(QStringLiteral("MS Sans Serif"));
-    barFont.setPointSize(8);
-    Panel1->setFont(barFont);
+    Panel1->setFont(formFontPoints(8));
     layout->addWidget(Panel1);
 
     auto makeButton = [this](const char* name, const QString& caption, int width) {
@@ -120,10 +119,7 @@ void TForm1::buildControls() {
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(0, 8, 127, 33);
     Panel2->setFrameShape(QFrame::NoFrame);
-    QFont panelFont(QStringLiteral("MS Sans Serif"));
-    panelFont.setPixelSize(16);
-    panelFont.setBold(true);
-    Panel2->setFont(panelFont);
+    Panel2->setFont(formFontPixels(16, true));
     Panel2->setProperty("tag", 0);
     Label1 = new QLabel(Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -137,10 +133,7 @@ void TForm1::buildControls() {
     SpeedButton1->setGeometry(97, 1, 30, 33);
     SpeedButton1->setProperty("tag", 0);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
-    QFont okFont(QStringLiteral("MS Sans Serif"));
-    okFont.setPixelSize(11);
-    okFont.setBold(true);
-    SpeedButton1->setFont(okFont);
+    SpeedButton1->setFont(formFontPixels(11, true));
     setTextColour(SpeedButton1, tcolor::Navy);
     setTextColour(Label1, tcolor::Black);
 
