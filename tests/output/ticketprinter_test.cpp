@@ -248,6 +248,25 @@ TEST_F(PrintingTest, NoPrinterInTheSystemThrowsAClearMessage) {
     }
 }
 
+// A queue that does not accept jobs must not pass for a printed ticket: the
+// caller keeps the rows only when the print throws.
+TEST_F(PrintingTest, QueueThatRefusesJobsThrowsTheServicesMessage) {
+    if (privateService("WEIGH_PRINT_OUT").isEmpty())
+        GTEST_SKIP() << "no private printing service (scripts/start-printing)";
+    // What the service answers anyone who submits to that queue.
+    ASSERT_EQ(cupsCreateJob(CUPS_HTTP_DEFAULT, "REFUSING", "probe", 0, nullptr), 0);
+    const QString answer = QString::fromUtf8(cupsLastErrorString());
+    ASSERT_FALSE(answer.isEmpty());
+    try {
+        printOn(QStringLiteral("REFUSING"), kTicket);
+        FAIL() << "a refused job was taken for a print";
+    } catch (const PrintError& e) {
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("Tisk se nezdařil: tiskárna „REFUSING“ úlohu nepřijala: ") +
+                      answer);
+    }
+}
+
 TEST_F(PrintingTest, PrintFunctionReceivesTheLinesInsteadOfThePrinter) {
     setPrinterCheck([] { return false; }); // a real print would throw
     QList<QStringList> printed;
