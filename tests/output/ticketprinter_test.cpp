@@ -220,19 +220,10 @@ public:
     ServiceSwitch& operator=(const ServiceSwitch&) = delete;
 };
 
-// Prints on one queue of the service and restores the printer choice.
 void printOn(const QString& queue, const QStringList& lines) {
-    QPrinter& printer = currentPrinter();
-    const QString previous = printer.printerName();
-    printer.setOutputFormat(QPrinter::NativeFormat);
-    printer.setPrinterName(queue);
-    try {
-        printTicket(lines);
-    } catch (...) {
-        printer.setPrinterName(previous);
-        throw;
-    }
-    printer.setPrinterName(previous);
+    currentPrinter().setOutputFormat(QPrinter::NativeFormat);
+    currentPrinter().setPrinterName(queue);
+    printTicket(lines);
 }
 
 TEST_F(PrintingTest, NoPrinterInTheSystemThrowsAClearMessage) {
