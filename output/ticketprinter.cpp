@@ -7,6 +7,8 @@
 #include <QPrinterInfo>
 #include <QTextLayout>
 
+#include <cups/cups.h>
+
 #include <utility>
 
 namespace {
@@ -37,6 +39,16 @@ void adoptDefaultPrinter(QPrinter& printer) {
         return;
     printer.setOutputFormat(QPrinter::NativeFormat);
     printer.setPrinterName(name);
+}
+
+// Qt hands a finished job to the printing service with cupsPrintFile and
+// drops the answer, so a queue that refuses jobs would pass for a printed
+// ticket. The answer is still libcups' last status on this thread, since
+// that request is the last one Qt makes while the painter ends.
+QString refusalOfSubmittedJob() {
+    if (cupsLastError() < IPP_STATUS_REDIRECTION_OTHER_SITE)
+        return {};
+    return QString::fromUtf8(cupsLastErrorString());
 }
 
 } // namespace
@@ -131,4 +143,10 @@ void renderTicket(QPrinter& printer, const QStringList& lines) {
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         throw PrintError(QStringLiteral("Tisk se nezdařil: tiskovou úlohu nelze dokončit."));
+    if (printer.outputFormat() == QPrinter::NativeFormat) {
+        const QString refusal = refusalOfSubmittedJob();
+        if (!refusal.isEmpty())
+            throw PrintError(QStringLiteral("Tisk se nezdařil: tiskárna „%1“ úlohu nepřijala: %2")
+                                 .arg(printer.printerName(), refusal));
+    }
 }

@@ -14,8 +14,9 @@ class QPrinter;
 // wraps onto the next printed line rather than being cut off, because the
 // weight, the one figure that must never be lost, stands at the line's end.
 //
-// A print that cannot happen throws PrintError with a Czech message for the
-// operator; nothing falls back to writing a file unasked.
+// A print that cannot happen, or that the printing service refuses, throws
+// PrintError with a Czech message for the operator (the service's own reason
+// included); nothing falls back to writing a file unasked.
 class PrintError : public AppError {
 public:
     using AppError::AppError;
