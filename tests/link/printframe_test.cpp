@@ -1,6 +1,5 @@
 #include "link/printframe.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -192,21 +191,6 @@ TEST(Taking, ItemWithLineBreakInsideIsOneFrame) {
                                       QStringLiteral("item 13 2,500 kg")}));
 }
 
-TEST(Taking, OneAtATimeGivesWhatAllAtOnceGives) {
-    const QString text = QStringLiteral("zz\r\n") + kItem18 + kTotalLines + kItem18b.left(7);
-    QString all = text, single = text;
-    QStringList one;
-    for (PrintFrame f = takePrintFrame(single, kg, comma); f.kind != Kind::None;
-         f = takePrintFrame(single, kg, comma))
-        one.append(describe(f));
-    QStringList many;
-    for (const PrintFrame& f : takePrintFrames(all, kg, comma))
-        many.append(describe(f));
-    EXPECT_EQ(one, many);
-    EXPECT_EQ(many.size(), 2);
-    EXPECT_EQ(single, all);
-}
-
 struct NoiseCase {
     const char* name;
     std::vector<QString> deliveries;
@@ -235,11 +219,7 @@ const QString kNoise = QString(90, QLatin1Char('~'));
 INSTANTIATE_TEST_SUITE_P(
     Noise, Resynchronisation,
     ::testing::Values(
-        NoiseCase{"TwoFramesInOneDelivery", {kItem18 + kItem18b}, {item12, item13}},
         NoiseCase{"ItemAndTotalInOneDelivery", {kItem18 + kTotal71}, {item12, total}},
-        NoiseCase{"SecondFrameHalfDelivered",
-                  {kItem18 + kItem18b.left(5), kItem18b.mid(5)},
-                  {item12, item13}},
         // A damaged frame is kept while it may be the first line of a total,
         // then dropped through its line end.
         NoiseCase{"LostCharacter",
