@@ -1,5 +1,9 @@
 #include "link/printframe.h"
 
+#include <iterator>
+#include <limits>
+#include <vector>
+
 namespace {
 
 const QString& crLf() {
@@ -62,14 +66,125 @@ PrintFrame decodePrintFrame(const QString& frame, const QString& unit, QChar dec
     return result;
 }
 
-PrintFrame takePrintFrame(QString& buffer, const QString& unit, QChar decimalSeparator) {
-    for (qsizetype pair = buffer.indexOf(crLf()); pair >= 0; pair = buffer.indexOf(crLf())) {
-        const QString piece = buffer.left(pair + 2);
-        buffer.remove(0, piece.size());
-        if (printFrameKind(piece) != PrintFrame::Kind::None)
-            return decodePrintFrame(piece, unit, decimalSeparator);
+namespace {
+
+constexpr qsizetype kFrameLengths[] = {18, 20, 22, 24, 26, 71, 73, 75, 77, 79};
+
+// Stands at the front of the buffer for the rest of a noise line whose end
+// has not arrived yet, so that the line's remainder is dropped with it rather
+// than read as the start of a frame. Decoded Windows-1250 text never holds it.
+constexpr QChar kInsideNoise(0xFFFF);
+
+bool endsLineAt(const QString& text, qsizetype end) {
+    return end >= 2 && text[end - 2] == QLatin1Char('\r') && text[end - 1] == QLatin1Char('\n');
+}
+
+// Whether the text from `from` on is the beginning of some frame that has
+// not ended yet: a frame length beyond it whose CR LF is still to come or
+// is just being started.
+bool canStillBecomeFrame(const QString& text, qsizetype from) {
+    const qsizetype have = text.size() - from;
+    for (qsizetype length : kFrameLengths) {
+        if (length == have + 1 ? text.endsWith(QLatin1Char('\r')) : length > have + 1)
+            return true;
     }
-    if (buffer.size() > kMaxPendingPrintText)
-        buffer = buffer.endsWith(QLatin1Char('\r')) ? QStringLiteral("\r") : QString();
-    return {};
+    return false;
+}
+
+// What to do with the text at one position of the buffer.
+struct Step {
+    enum class Action { End, Frame, Keep, Drop } action = Action::End;
+    qsizetype length = 0; // of the frame or the dropped text
+    // Cost of the best cut from this position on, compared in this order.
+    qsizetype dropped = 0;
+    qsizetype kept = 0;
+    qsizetype frames = 0;
+
+    bool cheaperThan(const Step& other) const {
+        if (dropped != other.dropped)
+            return dropped < other.dropped;
+        if (kept != other.kept)
+            return kept < other.kept;
+        return frames < other.frames;
+    }
+};
+
+// The best cut of every suffix of the buffer, computed from the back so that
+// each position's choice depends only on the text from there on.
+std::vector<Step> planCuts(const QString& buffer) {
+    const qsizetype n = buffer.size();
+    std::vector<Step> plan(size_t(n) + 1);
+    for (qsizetype p = n - 1; p >= 0; --p) {
+        Step best;
+        bool found = false;
+        const bool insideNoise = buffer[p] == kInsideNoise;
+        // Longer frames first, so equal costs keep a multi-line frame whole.
+        for (auto it = std::rbegin(kFrameLengths); !insideNoise && it != std::rend(kFrameLengths);
+             ++it) {
+            const qsizetype length = *it;
+            if (p + length > n || !endsLineAt(buffer, p + length))
+                continue;
+            const Step& rest = plan[size_t(p + length)];
+            Step candidate{Step::Action::Frame, length, rest.dropped, rest.kept, rest.frames + 1};
+            if (!found || candidate.cheaperThan(best)) {
+                best = candidate;
+                found = true;
+            }
+        }
+        if (!insideNoise && canStillBecomeFrame(buffer, p)) {
+            Step keep{Step::Action::Keep, n - p, 0, n - p, 0};
+            if (!found || keep.cheaperThan(best)) {
+                best = keep;
+                found = true;
+            }
+        }
+        if (!found) {
+            const qsizetype lineEnd = buffer.indexOf(QStringLiteral("\r\n"), p);
+            const qsizetype next = lineEnd < 0 ? n : lineEnd + 2;
+            const Step& rest = plan[size_t(next)];
+            best = {Step::Action::Drop, next - p, rest.dropped + (next - p), rest.kept,
+                    rest.frames};
+        }
+        plan[size_t(p)] = best;
+    }
+    return plan;
+}
+
+// Follows the plan from the front, taking at most `limit` frames, and removes
+// what was taken or dropped from the buffer.
+QList<PrintFrame> take(QString& buffer, const QString& unit, QChar decimalSeparator,
+                       qsizetype limit) {
+    QList<PrintFrame> frames;
+    const std::vector<Step> plan = planCuts(buffer);
+    qsizetype p = 0;
+    bool noiseRunsOn = false; // the last text dropped is a line not yet ended
+    while (frames.size() < limit) {
+        const Step& step = plan[size_t(p)];
+        if (step.action == Step::Action::Frame)
+            frames.append(decodePrintFrame(buffer.mid(p, step.length), unit, decimalSeparator));
+        else if (step.action != Step::Action::Drop)
+            break;
+        p += step.length;
+        noiseRunsOn = step.action == Step::Action::Drop && p == buffer.size() &&
+                      !buffer.endsWith(QStringLiteral("\r\n"));
+    }
+    const bool endsInCr = buffer.endsWith(QLatin1Char('\r'));
+    buffer.remove(0, p);
+    if (noiseRunsOn) {
+        buffer = kInsideNoise;
+        if (endsInCr) // may be the first half of the line end
+            buffer += QLatin1Char('\r');
+    }
+    return frames;
+}
+
+} // namespace
+
+QList<PrintFrame> takePrintFrames(QString& buffer, const QString& unit, QChar decimalSeparator) {
+    return take(buffer, unit, decimalSeparator, std::numeric_limits<qsizetype>::max());
+}
+
+PrintFrame takePrintFrame(QString& buffer, const QString& unit, QChar decimalSeparator) {
+    const QList<PrintFrame> frames = take(buffer, unit, decimalSeparator, 1);
+    return frames.isEmpty() ? PrintFrame{} : frames.front();
 }

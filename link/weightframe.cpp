@@ -17,7 +17,7 @@ void enterOverload(WeightDisplay& display) {
 
 // The indicator pads between the sign and the digits and may prefix status
 // words; only a leading minus and what follows it matter to the scan.
-QString normalise(QString text) {
+QString normalise(QString text, const QString& unit) {
     qsizetype start = 0;
     while (start < text.size() && text[start] != QLatin1Char('-') && !isDigit(text[start]))
         ++start;
@@ -33,8 +33,18 @@ QString normalise(QString text) {
     text.remove(0, blanks);
     if (minus)
         text.prepend(QLatin1Char('-'));
-    // The label always shows a comma, whatever the system's separator.
-    text.replace(QLatin1Char('.'), QLatin1Char(','));
+    // The label always shows a comma, whatever the system's separator; a full
+    // stop that belongs to the unit name ("ks.") stays, or the unit would no
+    // longer be found.
+    for (qsizetype i = 0; i < text.size();) {
+        if (!unit.isEmpty() && QStringView(text).mid(i).startsWith(unit)) {
+            i += unit.size();
+            continue;
+        }
+        if (text[i] == QLatin1Char('.'))
+            text[i] = QLatin1Char(',');
+        ++i;
+    }
     return text;
 }
 
@@ -98,7 +108,7 @@ bool decodeWeightFrame(QString& buffer, const QString& unit, WeightDisplay& disp
         }
 
         if (display.scaleState != 2) {
-            const QString normal = normalise(work);
+            const QString normal = normalise(work, unit);
             const qsizetype unitPos = normal.indexOf(unit);
             if (unitPos >= 0) {
                 const QString number = scanNumber(normal, unitPos);

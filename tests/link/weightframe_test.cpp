@@ -176,6 +176,12 @@ const Case kCases[] = {
      "t",
      kFresh,
      {"1,5 t", tcolor::Black, tcolor::Navy, true, 0, ""}},
+    // The unit's own full stop stays out of the number and the label.
+    {"UnitWithAFullStop",
+     {"ST,GS,+  12.500ks.\r\n"},
+     "ks.",
+     kFresh,
+     {"12,500 ks.", tcolor::Black, tcolor::Navy, true, 0, ""}},
     {"EmptyUnitIgnoresReadings",
      {"US,GS,+  12.5kg"},
      "",

@@ -600,10 +600,11 @@ void Form1Test::unconvertibleWeightsLeaveTheTicketConsistent() {
     Station s(kLive);
     TForm1* f = s.start();
     QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    // Under a full stop as the decimal separator the label's comma does not
-    // convert: the weighing is refused whole, nothing half-written stays.
+    // Under a decimal mark that is neither a comma nor a full stop (Arabic)
+    // the label's comma does not convert: the weighing is refused whole,
+    // nothing half-written stays.
     LocaleConventions dot = LocaleConventions::czech();
-    dot.decimalSeparator = QLatin1Char('.');
+    dot.decimalSeparator = QChar(0x066B);
     setConventions(dot);
     QVERIFY_THROWS_EXCEPTION(ConversionError, f->SpeedButton1Click());
     setConventions(LocaleConventions::czech());
