@@ -68,12 +68,13 @@ void TicketGrid::writeTotals(TotalsWriter writer, const QDateTime& now, const QS
     if (writer == TotalsWriter::ResetAfterTotalFrame)
         setCell(Weight, row, QStringLiteral("0,000 ") + unit);
     else
-        setCell(Weight, row, formatGeneral(weightSum) + QLatin1Char(' ') + unit);
+        setCell(Weight, row, weightSum.toText() + QLatin1Char(' ') + unit);
 }
 
 int TicketGrid::addWeighing(const QString& sequence, const QString& time, const QString& weight,
                             TotalsWriter writer, const QDateTime& now, const QString& unit) {
-    const double value = weight.isEmpty() ? 0.0 : weightTextToFloat(weight);
+    const DecimalWeight value =
+        weight.isEmpty() ? DecimalWeight() : weightTextToDecimal(weight, unit);
     const int row = lastRow();
     clearRow(row);
     setCell(Sequence, row, sequence);
@@ -87,7 +88,7 @@ int TicketGrid::addWeighing(const QString& sequence, const QString& time, const 
 }
 
 void TicketGrid::reset(TotalsWriter writer, const QDateTime& now, const QString& unit) {
-    weightSum = 0;
+    weightSum = {};
     weighingCount = 0;
     for (int r = 1; r < rowCount(); ++r)
         clearRow(r);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/numbers.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -47,7 +49,7 @@ public:
     bool isHidden(int column) const { return columnWidth(column) < 0; }
 
     int weighingCount = 0;
-    double weightSum = 0;
+    DecimalWeight weightSum; // exact: a long ticket never drifts
 
     // The captions of the column-title row.
     void writeCaptions();

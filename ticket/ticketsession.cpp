@@ -52,8 +52,8 @@ bool TicketSession::decodeWeight(QString& buffer) {
     return reading;
 }
 
-PrintFrame TicketSession::takeFrame(QString& buffer) const {
-    return takePrintFrame(buffer, m_unit, conventions().decimalSeparator);
+QList<PrintFrame> TicketSession::takeFrames(QString& buffer) const {
+    return takePrintFrames(buffer, m_unit, conventions().decimalSeparator);
 }
 
 int TicketSession::capture(const QDateTime& now) {
@@ -62,7 +62,7 @@ int TicketSession::capture(const QDateTime& now) {
     const QString weight = m_display.label;
     if (m_printing) {
         if (!weight.isEmpty())
-            weightTextToFloat(weight); // refuse it now, while the operator is there
+            weightTextToDecimal(weight, m_unit); // refuse it now, while the operator is there
         m_held.push_back({false, QString(), weight, now});
         return -1;
     }
@@ -76,7 +76,7 @@ int TicketSession::capture(const QDateTime& now) {
 int TicketSession::addItemFrame(const PrintFrame& frame, const QDateTime& now) {
     if (m_printing) {
         if (!frame.weight.isEmpty())
-            weightTextToFloat(frame.weight);
+            weightTextToDecimal(frame.weight, m_unit);
         m_held.push_back({true, frame.sequence, frame.weight, now});
         return -1;
     }

@@ -67,8 +67,8 @@ public:
     // never booked in live-weight mode.
     LineWatch& line() { return m_line; }
     bool lineSilent() const { return m_liveWeight && !m_line.live(); }
-    // Print-frame mode: the next complete frame off the buffer, or Kind::None.
-    PrintFrame takeFrame(QString& buffer) const;
+    // Print-frame mode: every complete frame off the buffer, in order.
+    QList<PrintFrame> takeFrames(QString& buffer) const;
 
     // The digit latch: the first digit after Enter records a weighing.
     int digitLatch() const { return m_digitLatch; }

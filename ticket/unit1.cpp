@@ -342,11 +342,11 @@ void TForm1::FormCreate() {
     }
     ComboBox1->setItems(m_session.words());
     TicketGrid& grid = m_session.grid();
-    grid.weightSum = 0;
+    grid.weightSum = {};
     grid.weighingCount = 0;
     if (settings.keepUnprinted && QFileInfo::exists(paths::unprintedRowsFile())) {
         try {
-            loadUnprintedRows(paths::unprintedRowsFile(), grid);
+            loadUnprintedRows(paths::unprintedRowsFile(), grid, m_session.unit());
         } catch (const AppError& e) {
             showError(e.message());
         }
@@ -520,10 +520,7 @@ void TForm1::applyDisplay() {
 // Every complete frame of the delivery is decoded; a frame that fails is
 // reported once and the frames behind it still count.
 void TForm1::DecodePrintFrame(QString& buffer) {
-    for (;;) {
-        const PrintFrame frame = m_session.takeFrame(buffer);
-        if (frame.kind == PrintFrame::Kind::None)
-            return;
+    for (const PrintFrame& frame : m_session.takeFrames(buffer)) {
         atBoundary([&] {
             const int first = m_session.grid().lastRow();
             if (frame.kind == PrintFrame::Kind::Item) {

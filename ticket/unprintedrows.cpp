@@ -155,7 +155,7 @@ void saveUnprintedRows(const TicketGrid& grid, const QString& path) {
 
 namespace {
 
-void readInto(const QString& path, TicketGrid& grid) {
+void readInto(const QString& path, TicketGrid& grid, const QString& unit) {
     // The size is checked before reading, so that no file makes the program
     // hold more than the bound either.
     if (QFileInfo(path).size() > kMaxFileSize)
@@ -195,7 +195,7 @@ void readInto(const QString& path, TicketGrid& grid) {
             if (c != TicketGrid::Weight || !grid.isBodyRow(r) || text.isEmpty())
                 continue;
             try {
-                grid.weightSum += weightTextToFloat(text);
+                grid.weightSum += weightTextToDecimal(text, unit);
             } catch (const ConversionError&) {
                 if (++leftOutCount <= kNamedRows)
                     leftOut << QStringLiteral("%1 („%2“)").arg(r).arg(text);
@@ -260,9 +260,9 @@ bool keepDamagedUnprintedRows(const QString& path, QString& keptPath, QString& r
     return false;
 }
 
-void loadUnprintedRows(const QString& path, TicketGrid& grid) {
+void loadUnprintedRows(const QString& path, TicketGrid& grid, const QString& unit) {
     try {
-        readInto(path, grid);
+        readInto(path, grid, unit);
     } catch (const UnprintedRowsWeightError&) {
         throw; // every cell was read: nothing is lost when the file is rewritten
     } catch (const UnprintedRowsReadError& e) {

@@ -62,7 +62,9 @@ public:
 // different decimal separator) does not stop the load: the cell keeps its
 // text, adds nothing to the sum, and once every cell is read
 // UnprintedRowsWeightError tells the operator which rows the sum leaves out.
-void loadUnprintedRows(const QString& path, TicketGrid& grid);
+// `unit` is the unit name written after the weights: it is not part of the
+// number (the "3" of "m3").
+void loadUnprintedRows(const QString& path, TicketGrid& grid, const QString& unit = {});
 
 // Where a damaged file is kept: "<path>.poskozeny-2026-12-08-0305", and from
 // the second copy of the same minute on "-2", "-3", ... added.

@@ -199,7 +199,7 @@ void trimTicket(TForm1& form, int rows) {
         return;
     grid.setRowCount(rows + 2);
     grid.weighingCount = rows;
-    grid.weightSum -= removed * kWeighed;
+    grid.weightSum = weightTextToDecimal(QString::number(rows * kWeighed), QString());
     grid.writeTotals(TicketGrid::TotalsWriter::Weighing, clock_::now(), form.unitName());
     form.ticketChanged(grid.lastRow());
 }

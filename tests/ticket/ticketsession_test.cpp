@@ -47,6 +47,32 @@ TEST_F(Session, RefusedWeighingChangesNothing) {
     EXPECT_EQ(session.revision(), revision);
 }
 
+// The totals row is what the weighings add up to, exactly, whatever the
+// unit's name holds.
+TEST_F(Session, TotalsAreExact) {
+    struct Case {
+        const char* unit;
+        std::vector<const char*> labels;
+        const char* total;
+    };
+    const Case cases[] = {
+        {"kg", {"0,100 kg", "0,200 kg", "-0,300 kg"}, "0 kg"},
+        {"kg", {"0,7 kg", "0,1 kg", "-0,8 kg"}, "0 kg"},
+        {"kg", {"0,1 kg", "0,2 kg"}, "0,3 kg"},
+        {"m3", {"1,000 m3", "2,000 m3"}, "3 m3"},
+        {"ks.", {"1 ks.", "2 ks."}, "3 ks."},
+    };
+    for (const Case& c : cases) {
+        TicketSession s;
+        s.setUnit(QString::fromUtf8(c.unit));
+        for (const char* label : c.labels) {
+            s.setWeightLabel(QString::fromUtf8(label));
+            s.capture(kNow);
+        }
+        EXPECT_EQ(s.grid().cell(3, s.grid().lastRow()), QString::fromUtf8(c.total)) << c.total;
+    }
+}
+
 TEST_F(Session, OnlyTheFirstDigitAfterEnterRecords) {
     QString typed = QStringLiteral("12\r3\r\r45");
     int recorded = 0;
