@@ -2,10 +2,10 @@
 
 #include <QApplication>
 
-// The program's application object. An exception that escapes any event
-// handler ends that handler and is shown in a modal error box with its text;
-// the program then goes on, as an operator expects of a station that runs all
-// day.
+// The program's application object. Handlers catch their own errors where
+// Qt calls them (atBoundary); an exception that escapes one all the same ends
+// that handler and is shown in a modal error box with its text, and the
+// program goes on, as an operator expects of a station that runs all day.
 class WeighApplication : public QApplication {
     Q_OBJECT
 public:
