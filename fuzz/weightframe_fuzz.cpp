@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         decodeWeightFrame(buffer, unit, display);
         FUZZ_CHECK(buffer.isEmpty() || buffer == before);
         FUZZ_CHECK(buffer.size() <= 25);
-        FUZZ_CHECK(display.scaleState >= 0 && display.scaleState <= 2);
-        FUZZ_CHECK(display.okEnabled == (display.scaleState != 2));
-        if (display.label == labelBefore || display.scaleState == 2)
+        FUZZ_CHECK(int(display.state) >= 0 && int(display.state) <= 2);
+        FUZZ_CHECK(display.okEnabled == (display.state != ScaleState::Overloaded));
+        if (display.label == labelBefore || display.state == ScaleState::Overloaded)
             continue;
         FUZZ_CHECK(display.label.endsWith(QLatin1Char(' ') + unit));
         const QString number = display.label.chopped(unit.size() + 1);

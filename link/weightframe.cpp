@@ -9,8 +9,7 @@ bool isDigit(QChar c) {
 }
 
 void enterOverload(WeightDisplay& display) {
-    display.labelColour = tcolor::Red;
-    display.scaleState = 2;
+    display.state = ScaleState::Overloaded;
     display.label = kOverloaded;
     display.okEnabled = false;
 }
@@ -84,30 +83,29 @@ bool decodeWeightFrame(QString& buffer, const QString& unit, WeightDisplay& disp
     const QString ol = QStringLiteral("OL");
     bool reading = work.contains(ol);
 
-    if (work.contains(ol) && display.scaleState != 2) {
+    if (work.contains(ol) && display.state != ScaleState::Overloaded) {
         enterOverload(display);
         work.clear();
     }
 
     if (!unit.isEmpty() && work.contains(unit)) {
-        if (work.contains(QStringLiteral("ST")) && display.scaleState != 0) {
-            display.okColour = tcolor::Black;
-            display.scaleState = 0;
+        if (work.contains(QStringLiteral("ST")) && display.state != ScaleState::Stable) {
+            display.okLook = OkLook::Stable;
+            display.state = ScaleState::Stable;
             display.okEnabled = true;
         }
-        if (work.contains(QStringLiteral("US")) && display.scaleState != 1) {
-            display.okColour = tcolor::Red;
-            display.scaleState = 1;
+        if (work.contains(QStringLiteral("US")) && display.state != ScaleState::Unstable) {
+            display.okLook = OkLook::Unstable;
+            display.state = ScaleState::Unstable;
             display.okEnabled = true;
         }
-        if (work.contains(ol) && display.scaleState != 2) {
+        if (work.contains(ol) && display.state != ScaleState::Overloaded) {
             enterOverload(display);
-        } else if (display.scaleState != 2) {
-            display.labelColour = tcolor::Black;
+        } else if (display.state != ScaleState::Overloaded) {
             display.okEnabled = true;
         }
 
-        if (display.scaleState != 2) {
+        if (display.state != ScaleState::Overloaded) {
             const QString normal = normalise(work, unit);
             const qsizetype unitPos = normal.indexOf(unit);
             if (unitPos >= 0) {

@@ -2,23 +2,22 @@
 
 #include <QString>
 
-// Colours as the toolkit's RGB numbers with red in the lowest byte.
-namespace tcolor {
-constexpr int Black = 0x000000;
-constexpr int Red = 0x0000FF;
-constexpr int Navy = 0x800000;
-constexpr int Aqua = 0xFFFF00;
-constexpr int Yellow = 0x00FFFF;
-} // namespace tcolor
+// The scale's state as the indicator reports it; the numbers are the ones
+// the live-weight panel has always carried as its tag.
+enum class ScaleState { Stable = 0, Unstable = 1, Overloaded = 2 };
 
-// What the live-weight panel shows: the weight label, the OK button and the
-// scale state (0 stable, 1 unstable, 2 overloaded).
+// Which state last told the OK button how to look: none yet (the design's
+// look), or the stable or unstable state entered last. An overload leaves it
+// as it was.
+enum class OkLook { AsDesigned, Stable, Unstable };
+
+// What the live-weight panel shows, as meaning; the window chooses colours.
+// The weight label gives the alarm look exactly while overloaded.
 struct WeightDisplay {
-    QString label;                   // Label1's text
-    int labelColour = tcolor::Black; // Label1's font colour
-    int okColour = tcolor::Navy;     // SpeedButton1's font colour
-    bool okEnabled = true;           // SpeedButton1 enabled
-    int scaleState = 0;              // Panel2's tag
+    QString label; // Label1's text
+    ScaleState state = ScaleState::Stable;
+    OkLook okLook = OkLook::AsDesigned;
+    bool okEnabled = true; // SpeedButton1 enabled
 };
 
 // The live-weight decoder: reads the receive buffer (not changing it but for

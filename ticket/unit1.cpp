@@ -43,18 +43,32 @@
 namespace {
 
 const QString kWordListFile = QStringLiteral("popis.dat");
-constexpr int kGreyed = 0x808080;
 
-QColor fromTColor(int c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+// The window's colours: the design's navy OK button, red for an alarm or an
+// unstable reading, grey for a weight that is no longer live.
+const QColor kBlack(0, 0, 0);
+const QColor kRed(255, 0, 0);
+const QColor kNavy(0, 0, 128);
+const QColor kGreyed(128, 128, 128);
+
+void setTextColour(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::ButtonText, colour);
+    p.setColor(QPalette::Text, colour);
+    w->setPalette(p);
 }
 
-void setTextColour(QWidget* w, int tcolour) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, fromTColor(tcolour));
-    p.setColor(QPalette::ButtonText, fromTColor(tcolour));
-    p.setColor(QPalette::Text, fromTColor(tcolour));
-    w->setPalette(p);
+QColor okColour(OkLook look) {
+    switch (look) {
+    case OkLook::Stable:
+        return kBlack;
+    case OkLook::Unstable:
+        return kRed;
+    case OkLook::AsDesigned:
+        break;
+    }
+    return kNavy;
 }
 
 int timerInterval(int periodSeconds) {
@@ -134,8 +148,8 @@ void TForm1::buildControls() {
     SpeedButton1->setProperty("tag", 0);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setFont(formFontPixels(11, true));
-    setTextColour(SpeedButton1, tcolor::Navy);
-    setTextColour(Label1, tcolor::Black);
+    setTextColour(SpeedButton1, kNavy);
+    setTextColour(Label1, kBlack);
 
     StringGrid1 = new TStringGrid(m_session.grid(), central);
     layout->addWidget(StringGrid1, 1);
@@ -511,10 +525,10 @@ void TForm1::applyDisplay() {
     if (m_session.lineSilent())
         setTextColour(Label1, kGreyed);
     else
-        setTextColour(Label1, display.labelColour);
-    setTextColour(SpeedButton1, display.okColour);
+        setTextColour(Label1, display.state == ScaleState::Overloaded ? kRed : kBlack);
+    setTextColour(SpeedButton1, okColour(display.okLook));
     SpeedButton1->setEnabled(display.okEnabled);
-    Panel2->setProperty("tag", display.scaleState);
+    Panel2->setProperty("tag", int(display.state));
 }
 
 // Every complete frame of the delivery is decoded; a frame that fails is
@@ -579,7 +593,7 @@ void TForm1::Timer1Timer() {
 
 void TForm1::CheckBox1Click() {
     m_session.setPreview(CheckBox1->isChecked());
-    setTextColour(BitBtn1, m_session.preview() ? tcolor::Red : tcolor::Black);
+    setTextColour(BitBtn1, m_session.preview() ? kRed : kBlack);
 }
 
 TicketSession::PrintStep TForm1::printStep() {

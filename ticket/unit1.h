@@ -69,7 +69,7 @@ public:
     bool sequenceNumbers() const { return m_session.sequenceNumbers(); }
     int descriptionLimit() const { return m_session.descriptionLimit(); }
     void setDescriptionLimit(int length);
-    int scaleState() const { return m_session.display().scaleState; }
+    int scaleState() const { return int(m_session.display().state); }
     int digitLatch() const { return m_session.digitLatch(); }
     bool listOpened() const { return m_listOpened; }
     // Tells the grid view that the ticket changed from this ticket row on,

@@ -55,7 +55,7 @@ TEST_P(LiveFrames, TextAndDecodedLabel) {
     QString buffer = QString::fromLatin1(frame);
     decodeWeightFrame(buffer, QStringLiteral("kg"), d);
     EXPECT_EQ(d.label.toStdString(), c.label);
-    EXPECT_EQ(d.scaleState, c.scaleState);
+    EXPECT_EQ(int(d.state), c.scaleState);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LiveFrames, ::testing::ValuesIn(kLive),
