@@ -1,6 +1,7 @@
 #include "link/vacomm.h"
 
 #include "link/vacomm_os.h"
+#include "platform/boundary.h"
 #include "platform/messages.h"
 
 #include <QCoreApplication>
@@ -12,20 +13,6 @@
 namespace {
 
 const QString kPortOpen = QStringLiteral("Can't perform this operation while port is open");
-
-// A handler's error must not unwind through Qt's event loop; it is shown as
-// the toolkit's default error handler would, and the channel goes on.
-template <class F> void guarded(F&& call) {
-    try {
-        call();
-    } catch (const AppError& e) {
-        showError(e.message());
-    } catch (const std::exception& e) {
-        showError(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        showError(QStringLiteral("Unknown error"));
-    }
-}
 
 } // namespace
 
@@ -219,7 +206,7 @@ void TVaCustomComm::Open() {
     stopReopening();
     openDevice();
     if (OnOpen)
-        guarded([this] { OnOpen(this); });
+        atBoundary([this] { OnOpen(this); });
 }
 
 void TVaCustomComm::openDevice() {
@@ -337,12 +324,12 @@ TVaCustomComm* TVaCustomComm::current(const std::shared_ptr<TVaCommShared>& shar
 
 void TVaCustomComm::deliver(const std::shared_ptr<TVaCommShared>& shared, TVaCommEvents mask) {
     if (TVaCustomComm* port = current(shared))
-        guarded([&] { port->dispatch(*shared, mask); });
+        atBoundary([&] { port->dispatch(*shared, mask); });
 }
 
 void TVaCustomComm::hangUp(const std::shared_ptr<TVaCommShared>& shared) {
     if (TVaCustomComm* port = current(shared))
-        guarded([&] { port->loseDevice(); });
+        atBoundary([&] { port->loseDevice(); });
 }
 
 void TVaCustomComm::loseDevice() {
@@ -378,7 +365,7 @@ void TVaCustomComm::retryOpen() {
     if (Active()) {
         m_reopening = false;
         if (OnOpen)
-            guarded([this] { OnOpen(this); });
+            atBoundary([this] { OnOpen(this); });
         return;
     }
     // Failures are expected while the device is away; only the hang-up

@@ -5,24 +5,11 @@
 #include <algorithm>
 #include <climits>
 
-SettingsChange settingsChangeFrom(const SettingsDialogValues& v, const StationSettings& stored,
-                                  int shownTimeWidth, int shownDescriptionWidth) {
+SettingsChange settingsChangeFrom(const SettingsDialogValues& v, int shownTimeWidth,
+                                  int shownDescriptionWidth) {
     SettingsChange change;
     StationSettings& s = change.settings;
-    s = stored;
-    s.port = v.port;
-    s.showTime = v.showTime;
-    s.showDescription = v.showDescription;
-    s.learnWords = v.learnWords;
-    s.unit = v.unit;
-    s.descriptionLength = v.descriptionLength;
-    s.liveWeight = v.liveWeight;
-    s.period = v.period;
-    s.sequenceNumbers = v.sequenceNumbers;
-    s.header = v.header;
-    s.keepUnprinted = v.keepUnprinted;
-    s.saveOnPrint = v.saveOnPrint;
-    s.footer = v.footer;
+    s = v.settings;
     s.headerStored = encodeTextForStorage(v.headerLines);
     s.footerStored = encodeTextForStorage(v.footerLines);
     s.headerStoredPresent = s.footerStoredPresent = true;
@@ -30,17 +17,17 @@ SettingsChange settingsChangeFrom(const SettingsDialogValues& v, const StationSe
     // longest cell the unprinted-rows file keeps; below 1 no limit).
     s = clampSettings(s);
 
-    change.timeColumnWidth = v.showTime ? shownTimeWidth : -1;
-    change.descriptionColumnWidth = v.showDescription ? shownDescriptionWidth : -1;
+    change.timeColumnWidth = s.showTime ? shownTimeWidth : -1;
+    change.descriptionColumnWidth = s.showDescription ? shownDescriptionWidth : -1;
     change.previewWidth =
         previewWidthFor(change.timeColumnWidth, change.descriptionColumnWidth, s.descriptionLength);
     // A period beyond what a timer can count (about 24 days) waits as long
     // as it can instead of wrapping round to a short or negative interval.
-    const long long interval = 1000LL * v.period;
+    const long long interval = 1000LL * s.period;
     change.timerInterval = interval > 0 ? int(std::min<long long>(interval, INT_MAX)) : 0;
     change.words = v.words;
-    change.headerText = printedTextFor(v.header, v.headerLines);
-    change.footerText = printedTextFor(v.footer, v.footerLines);
+    change.headerText = printedTextFor(s.header, v.headerLines);
+    change.footerText = printedTextFor(s.footer, v.footerLines);
     return change;
 }
 

@@ -11,21 +11,11 @@
 // applied to the running windows by the main window's apply function.
 
 // The controls' values at the moment OK is pressed, the spin fields already
-// read by their own rules (see spinFieldValue).
+// read by their own rules (see spinFieldValue): the settings as the file
+// will hold them (keys the dialog does not offer keep their stored values),
+// and the memos' lines and the word list.
 struct SettingsDialogValues {
-    int port = 1;
-    bool showTime = false;
-    bool showDescription = false;
-    bool learnWords = false;
-    QString unit = QStringLiteral("kg");
-    int descriptionLength = 14;
-    bool liveWeight = false;
-    int period = 0;
-    bool sequenceNumbers = true;
-    bool header = false;
-    bool keepUnprinted = false;
-    bool saveOnPrint = false;
-    bool footer = false;
+    StationSettings settings;
     QStringList headerLines;
     QStringList footerLines;
     QStringList words;
@@ -52,11 +42,10 @@ struct SettingsChange {
     friend bool operator==(const SettingsChange&, const SettingsChange&) = default;
 };
 
-// `stored` is the file as read at OK; shownTimeWidth and
-// shownDescriptionWidth are the widths a shown column takes
-// (dialogShownWidth).
-SettingsChange settingsChangeFrom(const SettingsDialogValues& values, const StationSettings& stored,
-                                  int shownTimeWidth, int shownDescriptionWidth);
+// shownTimeWidth and shownDescriptionWidth are the widths a shown column
+// takes (dialogShownWidth).
+SettingsChange settingsChangeFrom(const SettingsDialogValues& values, int shownTimeWidth,
+                                  int shownDescriptionWidth);
 
 // The preview window is as wide as a printed line: 25 characters of sequence
 // number and weight, 13 for the time, the description's length and 5.

@@ -273,21 +273,23 @@ void TForm3::loadWordList() {
     }
 }
 
-SettingsDialogValues TForm3::controlValues() const {
+SettingsDialogValues TForm3::controlValues(const StationSettings& stored) const {
     SettingsDialogValues v;
-    v.port = RxSpinEdit1->value();
-    v.showTime = CheckBox1->isChecked();
-    v.showDescription = CheckBox2->isChecked();
-    v.learnWords = CheckBox3->isChecked();
-    v.unit = ComboBox1->currentText();
-    v.descriptionLength = RxSpinEdit2->value();
-    v.liveWeight = CheckBox4->isChecked();
-    v.period = RxSpinEdit3->value();
-    v.sequenceNumbers = CheckBox6->isChecked();
-    v.header = CheckBox7->isChecked();
-    v.keepUnprinted = CheckBox9->isChecked();
-    v.saveOnPrint = CheckBox10->isChecked();
-    v.footer = CheckBox8->isChecked();
+    StationSettings& s = v.settings;
+    s = stored;
+    s.port = RxSpinEdit1->value();
+    s.showTime = CheckBox1->isChecked();
+    s.showDescription = CheckBox2->isChecked();
+    s.learnWords = CheckBox3->isChecked();
+    s.unit = ComboBox1->currentText();
+    s.descriptionLength = RxSpinEdit2->value();
+    s.liveWeight = CheckBox4->isChecked();
+    s.period = RxSpinEdit3->value();
+    s.sequenceNumbers = CheckBox6->isChecked();
+    s.header = CheckBox7->isChecked();
+    s.keepUnprinted = CheckBox9->isChecked();
+    s.saveOnPrint = CheckBox10->isChecked();
+    s.footer = CheckBox8->isChecked();
     v.headerLines = memoLines(RichEdit1->toPlainText());
     v.footerLines = memoLines(RichEdit2->toPlainText());
     for (int i = 0; i < ListBox1->count(); ++i)
@@ -299,7 +301,7 @@ void TForm3::BitBtn2Click() {
     try {
         IniFile ini(paths::settingsFile());
         const SettingsChange change =
-            settingsChangeFrom(controlValues(), readStationSettings(ini), dialogShownWidth(ini, 1),
+            settingsChangeFrom(controlValues(readStationSettings(ini)), dialogShownWidth(ini, 1),
                                dialogShownWidth(ini, 2));
         writeDialogSettingsFirst(ini, change.settings);
         writeWordListFile(kWordListFile, change.words);

@@ -120,7 +120,7 @@ protected:
 
 private:
     void FormCreate();
-    SettingsDialogValues controlValues() const;
+    SettingsDialogValues controlValues(const StationSettings& stored) const;
     void loadWordList();
     // Shows or hides a panel of the stack where the layout rules place it,
     // moving the dialog by half the panel's height so it stays centred.

@@ -26,12 +26,12 @@ TEST(DialogChange, ColumnsPreviewTimerAndLength) {
     StationSettings stored;
     stored.device = QStringLiteral("/dev/ttyUSB0");
     for (const auto& c : cases) {
-        SettingsDialogValues v;
-        v.showTime = c.showTime;
-        v.showDescription = c.showDescription;
-        v.descriptionLength = c.length;
-        v.period = c.period;
-        const SettingsChange change = settingsChangeFrom(v, stored, 85, 130);
+        SettingsDialogValues v{stored, {}, {}, {}};
+        v.settings.showTime = c.showTime;
+        v.settings.showDescription = c.showDescription;
+        v.settings.descriptionLength = c.length;
+        v.settings.period = c.period;
+        const SettingsChange change = settingsChangeFrom(v, 85, 130);
         SCOPED_TRACE(testing::Message() << c.length << " " << c.period);
         EXPECT_EQ(change.timeColumnWidth, c.timeWidth);
         EXPECT_EQ(change.descriptionColumnWidth, c.descriptionWidth);
@@ -44,10 +44,10 @@ TEST(DialogChange, ColumnsPreviewTimerAndLength) {
 
 TEST(DialogChange, HeaderFooterAndWindowWidth) {
     SettingsDialogValues v;
-    v.header = true;
+    v.settings.header = true;
     v.headerLines = {QStringLiteral("A"), QStringLiteral("B")};
     v.footerLines = {QStringLiteral(".Firma")};
-    const SettingsChange change = settingsChangeFrom(v, {}, 85, 130);
+    const SettingsChange change = settingsChangeFrom(v, 85, 130);
     EXPECT_EQ(change.settings.headerStored, QStringLiteral(".A\\nB\\n"));
     EXPECT_EQ(change.headerText, QStringLiteral("A\r\nB\r\n"));
     // switched off: stored anyway, printed not at all; printed, one dot goes
