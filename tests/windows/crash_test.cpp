@@ -14,9 +14,10 @@ namespace {
 class Station {
 public:
     Station() {
-        writeFileBytes(m_dir.filePath(QStringLiteral("vaznilistek.ini")),
-                       "[zobrazeni]\r\nstalyPrijem=1\r\nsave=1\r\npopis=1\r\n"
-                       "[tabulka]\r\nsirka2=130\r\n[COM]\r\ndevice=/nonexistent/scale\r\n");
+        writeFileBytes(
+            m_dir.filePath(QStringLiteral("vaznilistek.ini")),
+            "[zobrazeni]\r\nstalyPrijem=1\r\nsave=1\r\npopis=1\r\n"
+            "[tabulka]\r\nsirka2=130\r\n[COM]\r\ndevice=/nonexistent/scale\r\ntimeout=0\r\n");
     }
     ~Station() { kill(); }
 

@@ -1,5 +1,6 @@
 // The main window driven as an operator would: clicks, typed keys, frames
 // arriving on a real pseudo-terminal, close and start again.
+#include "link/linewatch.h"
 #include "link/vacomm.h"
 #include "output/ticketprinter.h"
 #include "output/unit2.h"
@@ -45,6 +46,8 @@ public:
     explicit Station(const QByteArray& settings = {}, bool withScale = true) {
         setConventions(LocaleConventions::czech());
         clock_::setNow([] { return kNow; });
+        // Time stands still for the line watch unless a test moves it.
+        clock_::setMonotonic([this] { return monotonic; });
         m_previousDir = QDir::currentPath();
         QDir::setCurrent(dir.path());
         m_previousSink =
@@ -77,6 +80,7 @@ public:
         setPrintFunction(m_previousPrint);
         setMessageSink(m_previousSink);
         clock_::setNow({});
+        clock_::setMonotonic({});
         QDir::setCurrent(m_previousDir);
     }
 
@@ -122,6 +126,7 @@ public:
     std::unique_ptr<TForm1> form;
     TForm2* form2 = nullptr;
     QStringList messages;
+    std::chrono::milliseconds monotonic{1000000};
     QList<QStringList> printed;
     QString printFailure;
 
@@ -174,6 +179,7 @@ private slots:
     void accessKeyPrintsAtOnce();
     void pastedTextIsVettedAndOnlyDescriptionsAreEditable();
     void settingsDialogOkAppliesAtOnce();
+    void aWeightThatIsNotLiveIsNeverBooked();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -865,4 +871,26 @@ void Form1Test::settingsDialogOkAppliesAtOnce() {
     QVERIFY(f->VaComm1->Active());
     s.send("ST,GS,+  2.5t\r\n");
     QTRY_COMPARE(f->Label1->text(), QStringLiteral("2,5 t"));
+}
+
+void Form1Test::aWeightThatIsNotLiveIsNeverBooked() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    f->session().line().setTimeout(2);
+    s.send("ST,GS,+  12.500kg\r\n");
+    QTRY_COMPARE(f->Label1->text(), QStringLiteral("12,500 kg"));
+    s.monotonic += std::chrono::seconds(3); // the cable is pulled
+    auto* status = f->StatusBar1->findChild<QLabel*>(QStringLiteral("LineStatus"));
+    QTRY_VERIFY(status->isVisible());
+    QCOMPARE(status->text(), kLineSilentStatus);
+    QCOMPARE(f->Label1->text(), QStringLiteral("12,500 kg")); // kept, but greyed
+    QVERIFY(f->Label1->palette().color(QPalette::WindowText) != QColor(Qt::black));
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->Timer1Timer(); // skips silently
+    QCOMPARE(s.messages, QStringList{kLineSilentRefusal});
+    QCOMPARE(f->ticket().weighingCount, 0);
+    s.send("ST,GS,+  13.000kg\r\n"); // the first reading brings everything back
+    QTRY_VERIFY(!status->isVisible());
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(s.cell(3, 1), QStringLiteral("13,000 kg"));
 }
