@@ -180,6 +180,7 @@ private slots:
     void pastedTextIsVettedAndOnlyDescriptionsAreEditable();
     void settingsDialogOkAppliesAtOnce();
     void aWeightThatIsNotLiveIsNeverBooked();
+    void settingsStayStoredWhenThePortCannotOpenAfterOk();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -893,4 +894,20 @@ void Form1Test::aWeightThatIsNotLiveIsNeverBooked() {
     QTRY_VERIFY(!status->isVisible());
     QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
     QCOMPARE(s.cell(3, 1), QStringLiteral("13,000 kg"));
+}
+
+void Form1Test::settingsStayStoredWhenThePortCannotOpenAfterOk() {
+    Station s({}, false);
+    TForm1* f = s.start();
+    auto* form3 = new TForm3(f);
+    f->setSettingsDialog(form3);
+    QTimer::singleShot(0, form3, [&] {
+        form3->findChild<QCheckBox*>(QStringLiteral("CheckBox9"))->click();
+        form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+    });
+    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
+    QCOMPARE(s.messages.size(), 2); // at start-up, and again on reopening
+    QVERIFY(s.messages[1].startsWith(QStringLiteral("Specified device not found")));
+    QVERIFY(readFileBytes(s.iniPath()).contains("save=1"));
+    QVERIFY(!f->VaComm1->Active());
 }
