@@ -26,12 +26,6 @@ protected:
             session.capture(kNow);
         }
     }
-    QStringList column(int c) const {
-        QStringList out;
-        for (int r = 0; r < session.grid().rowCount(); ++r)
-            out << session.grid().cell(c, r);
-        return out;
-    }
 
     ScratchExecutableDir dir;
     TicketSession session;
@@ -73,20 +67,6 @@ TEST_F(Session, TotalsAreExact) {
     }
 }
 
-TEST_F(Session, OnlyTheFirstDigitAfterEnterRecords) {
-    QString typed = QStringLiteral("12\r3\r\r45");
-    int recorded = 0;
-    for (QChar ch : typed) {
-        if (ch == QLatin1Char('\r')) {
-            session.enterTyped();
-        } else if (session.digitRecords()) {
-            ++recorded;
-            session.digitRecorded();
-        }
-    }
-    EXPECT_EQ(recorded, 3);
-}
-
 // The ticket that is printed is the one the operator asked to print; what is
 // booked while the print runs goes on the next ticket, or stays on this one
 // when the print fails, and is never erased.
@@ -117,26 +97,6 @@ TEST_F(Session, WeighingsDuringAPrintAreHeldNotErased) {
         EXPECT_EQ(g.cell(TicketGrid::Sequence, g.lastRow() - 1), QString::number(g.lastRow() - 1));
         EXPECT_FALSE(s.printing());
     }
-}
-
-TEST_F(Session, TotalFrameThatCannotPrintPutsTheTicketBack) {
-    PrintFrame item{PrintFrame::Kind::Item, QStringLiteral("1"), QStringLiteral("2,5 kg")};
-    session.addItemFrame(item, kNow);
-    const QStringList before = column(0) + column(3);
-    PrintFrame total{PrintFrame::Kind::Total, {}, QStringLiteral("2.50 kg")};
-    QStringList printed;
-    EXPECT_THROW(session.printTotalFrame(total, kNow,
-                                         [&](const QStringList& lines) {
-                                             printed = lines;
-                                             throw AppError(QStringLiteral("x"));
-                                         }),
-                 AppError);
-    EXPECT_TRUE(printed.join('\n').contains(QStringLiteral("Celkem: 1")));
-    EXPECT_EQ(column(0) + column(3), before);
-    session.printTotalFrame(total, kNow, [](const QStringList&) {});
-    EXPECT_EQ(session.grid().rowCount(), 2);
-    EXPECT_EQ(session.grid().cell(0, 1), QStringLiteral("Celkem 0"));
-    EXPECT_EQ(session.grid().cell(3, 1), QStringLiteral("0,000 kg"));
 }
 
 TEST_F(Session, PrintArchivesBeforeItPrintsAndAFailedArchiveKeepsTheTicket) {
