@@ -16,6 +16,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
@@ -84,6 +85,11 @@ void showFailure(const std::exception& e) {
 
 QValidator::State TRxSpinEdit::validate(QString&, int&) const {
     return QValidator::Acceptable;
+}
+
+void TRxSpinEdit::setValueShown(int value) {
+    setValue(value);
+    lineEdit()->setText(textFromValue(this->value()));
 }
 
 int TRxSpinEdit::valueFromText(const QString& text) const {
@@ -241,11 +247,11 @@ void TForm3::FormShow() {
     // On showing, the length field follows word learning; after a click it
     // follows the description check box (CheckBox2Click).
     RxSpinEdit2->setEnabled(CheckBox3->isChecked());
-    RxSpinEdit2->setValue(s.descriptionLength);
+    RxSpinEdit2->setValueShown(s.descriptionLength);
     loadWordList();
     CheckBox4->setChecked(s.liveWeight);
     if (CheckBox4->isChecked()) {
-        RxSpinEdit3->setValue(s.period);
+        RxSpinEdit3->setValueShown(s.period);
         CheckBox5->setChecked(s.period != 0);
     }
     CheckBox9->setChecked(s.keepUnprinted);
@@ -255,7 +261,7 @@ void TForm3::FormShow() {
     RichEdit1->setPlainText(decodeStoredTextForDialog(dialogHeaderStored(s)).join(u'\n'));
     CheckBox8->setChecked(s.footer);
     RichEdit2->setPlainText(decodeStoredTextForDialog(dialogFooterStored(s)).join(u'\n'));
-    RxSpinEdit1->setValue(m_port);
+    RxSpinEdit1->setValueShown(m_port);
 }
 
 void TForm3::loadWordList() {
@@ -364,10 +370,10 @@ void TForm3::CheckBox4Click() {
     RxSpinEdit3->setEnabled(on);
     Label4->setEnabled(on);
     if (on) {
-        RxSpinEdit3->setValue(m_rememberedPeriod);
+        RxSpinEdit3->setValueShown(m_rememberedPeriod);
     } else {
         m_rememberedPeriod = RxSpinEdit3->value();
-        RxSpinEdit3->setValue(0);
+        RxSpinEdit3->setValueShown(0);
     }
 }
 
@@ -376,7 +382,7 @@ void TForm3::CheckBox5Click() {
     Label4->setEnabled(on);
     RxSpinEdit3->setEnabled(on);
     if (!on)
-        RxSpinEdit3->setValue(0);
+        RxSpinEdit3->setValueShown(0);
 }
 
 void TForm3::CheckBox7Click() {

@@ -33,6 +33,9 @@ class TRxSpinEdit : public QSpinBox {
     Q_OBJECT
 public:
     using QSpinBox::QSpinBox;
+    // Sets the value and shows it, also where the field's text was not a
+    // number that read as the same value.
+    void setValueShown(int value);
 
 protected:
     QValidator::State validate(QString& text, int& pos) const override;

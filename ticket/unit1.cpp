@@ -709,10 +709,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Shortcut) {
         // An access key acts at once: Qt's animated click would leave a
         // tenth of a second in which a typed digit books onto the ticket
-        // being printed.
+        // being printed. The click runs as soon as the key's own handling
+        // has finished, ahead of any later key, so that a modal window it
+        // opens does not run inside the key press.
         if (auto* button = qobject_cast<QAbstractButton*>(watched)) {
             if (button->isEnabled() && button->isVisible())
-                button->click();
+                QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
             return true;
         }
         return false;

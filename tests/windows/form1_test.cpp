@@ -816,6 +816,7 @@ void Form1Test::accessKeyPrintsAtOnce() {
     TForm1* f = s.start();
     QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
     QTest::keyClick(f, Qt::Key_T, Qt::AltModifier);
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(s.printed.size(), 1); // no animated click: printed before the next key
     QTest::keyClick(f->StringGrid1, Qt::Key_Return);
     s.typeText(QStringLiteral("5"));
