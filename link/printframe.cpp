@@ -1,7 +1,6 @@
 #include "link/printframe.h"
 
 #include <iterator>
-#include <limits>
 #include <vector>
 
 namespace {
@@ -150,15 +149,14 @@ std::vector<Step> planCuts(const QString& buffer) {
     return plan;
 }
 
-// Follows the plan from the front, taking at most `limit` frames, and removes
-// what was taken or dropped from the buffer.
-QList<PrintFrame> take(QString& buffer, const QString& unit, QChar decimalSeparator,
-                       qsizetype limit) {
+} // namespace
+
+QList<PrintFrame> takePrintFrames(QString& buffer, const QString& unit, QChar decimalSeparator) {
     QList<PrintFrame> frames;
     const std::vector<Step> plan = planCuts(buffer);
     qsizetype p = 0;
     bool noiseRunsOn = false; // the last text dropped is a line not yet ended
-    while (frames.size() < limit) {
+    for (;;) {
         const Step& step = plan[size_t(p)];
         if (step.action == Step::Action::Frame)
             frames.append(decodePrintFrame(buffer.mid(p, step.length), unit, decimalSeparator));
@@ -176,15 +174,4 @@ QList<PrintFrame> take(QString& buffer, const QString& unit, QChar decimalSepara
             buffer += QLatin1Char('\r');
     }
     return frames;
-}
-
-} // namespace
-
-QList<PrintFrame> takePrintFrames(QString& buffer, const QString& unit, QChar decimalSeparator) {
-    return take(buffer, unit, decimalSeparator, std::numeric_limits<qsizetype>::max());
-}
-
-PrintFrame takePrintFrame(QString& buffer, const QString& unit, QChar decimalSeparator) {
-    const QList<PrintFrame> frames = take(buffer, unit, decimalSeparator, 1);
-    return frames.isEmpty() ? PrintFrame{} : frames.front();
 }

@@ -53,11 +53,6 @@ inline constexpr qsizetype kLongestPrintFrame = 79;
 // a frame that is already complete.
 QList<PrintFrame> takePrintFrames(QString& buffer, const QString& unit, QChar decimalSeparator);
 
-// Takes the next frame off the front of `buffer`, removing it and any noise
-// before it; the frames behind it stay. Returns Kind::None when no complete
-// frame is left. Repeated calls give what takePrintFrames gives.
-PrintFrame takePrintFrame(QString& buffer, const QString& unit, QChar decimalSeparator);
-
 // Whether a text is one whole frame, and which kind.
 PrintFrame::Kind printFrameKind(const QString& text);
 // Decodes one accepted frame (the text includes its CR LF).

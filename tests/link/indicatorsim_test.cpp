@@ -172,11 +172,13 @@ TEST(PrintFramesDecoded, ItemAndTotalReadByPrintFrameDecoder) {
     const QString unit = QStringLiteral("kg");
     QString buffer = QString::fromLatin1(indicator::itemFrame(12, 1234.5, unit) +
                                          indicator::totalFrame(1, 1234.5, unit));
-    const PrintFrame item = takePrintFrame(buffer, unit, QLatin1Char(','));
+    const QList<PrintFrame> frames = takePrintFrames(buffer, unit, QLatin1Char(','));
+    ASSERT_EQ(frames.size(), 2);
+    const PrintFrame& item = frames[0];
     EXPECT_EQ(item.kind, PrintFrame::Kind::Item);
     EXPECT_EQ(item.sequence.toStdString(), "12");
     EXPECT_EQ(item.weight.toStdString(), "1234,50 kg");
-    const PrintFrame total = takePrintFrame(buffer, unit, QLatin1Char(','));
+    const PrintFrame& total = frames[1];
     EXPECT_EQ(total.kind, PrintFrame::Kind::Total);
     EXPECT_EQ(total.weight.toStdString(), "  1234.50 kg");
     EXPECT_TRUE(buffer.isEmpty());
