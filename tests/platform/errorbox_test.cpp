@@ -158,6 +158,51 @@ private slots:
         QCOMPARE(seenText, text);
     }
 
+    // The question box: both answers as buttons; Esc chooses the first, the
+    // one that loses nothing.
+    void theProgramsQuestionBoxOffersBothAnswers_data() {
+        QTest::addColumn<int>("press"); // 0 Esc, 1 the first button, 2 the second
+        QTest::addColumn<bool>("first");
+        QTest::addRow("Esc") << 0 << true;
+        QTest::addRow("first") << 1 << true;
+        QTest::addRow("second") << 2 << false;
+    }
+    void theProgramsQuestionBoxOffersBothAnswers() {
+        QFETCH(int, press);
+        QFETCH(bool, first);
+        installMessageBoxSink();
+        QStringList buttons;
+        QString title;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text();
+            if (press == 0) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            const QString wanted = press == 1 ? QStringLiteral("Ponechat řádky")
+                                              : QStringLiteral("Začít prázdný lístek");
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == wanted)
+                    b->click();
+        });
+        closer.start(10);
+        const bool answer =
+            askQuestion({QStringLiteral("Ponechat?"), QStringLiteral("Ponechat řádky"),
+                         QStringLiteral("Začít prázdný lístek")});
+        setQuestionSink({});
+        QCOMPARE(answer, first);
+        QCOMPARE(title, QStringLiteral("Dotaz"));
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QStringLiteral("Ponechat řádky"),
+                                       QStringLiteral("Začít prázdný lístek")}));
+    }
+
 private:
     QList<Shown> m_shown;
     MessageSink m_previousSink;
