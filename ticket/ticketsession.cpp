@@ -7,6 +7,7 @@
 #include "platform/numbers.h"
 #include "settings/stationsettings.h"
 #include "settings/storedtext.h"
+#include "ticket/descriptiontext.h"
 #include "ticket/wordlist.h"
 
 #include <QCollator>
@@ -34,6 +35,10 @@ void TicketSession::applySettings(const StationSettings& s) {
     m_sequenceNumbers = s.sequenceNumbers;
     setDescriptionLimit(s.descriptionLength);
     m_line.setTimeout(s.timeout);
+}
+
+void TicketSession::setDescriptionLimit(int length) {
+    m_descriptionLimit = descriptionLimitFor(length);
 }
 
 void TicketSession::setWords(QStringList words) {
@@ -87,13 +92,6 @@ int TicketSession::addItemFrame(const PrintFrame& frame, const QDateTime& now) {
     return row;
 }
 
-QString TicketSession::cleanDescription(QString text) {
-    for (QChar& ch : text)
-        if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'))
-            ch = QLatin1Char(' ');
-    return text;
-}
-
 void TicketSession::setDescription(int row, const QString& text) {
     if (!m_grid.isBodyRow(row))
         return;
@@ -110,16 +108,16 @@ bool TicketSession::finishDescription(int row, const QString& text) {
     return learnWord(m_words, clean);
 }
 
-void TicketSession::print(const QDateTime& now, const PrintStep& print) {
+void TicketSession::print(const QDateTime& now, const PrintStep& step) {
     try {
-        printWith(now, print, TicketGrid::TotalsWriter::ResetAfterPrint);
+        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterPrint);
     } catch (...) {
         bookHeld();
         throw;
     }
 }
 
-void TicketSession::printWith(const QDateTime& now, const PrintStep& print,
+void TicketSession::printWith(const QDateTime& now, const PrintStep& step,
                               TicketGrid::TotalsWriter resetWriter) {
     TicketLayoutOptions options;
     options.sequenceNumbers = m_sequenceNumbers;
@@ -131,7 +129,7 @@ void TicketSession::printWith(const QDateTime& now, const PrintStep& print,
     try {
         if (m_saveOnPrint)
             appendToArchive(lines, now.date());
-        print(lines);
+        step(lines);
     } catch (...) {
         m_printing = false;
         throw;
@@ -156,7 +154,7 @@ void TicketSession::bookHeld() {
 }
 
 void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& now,
-                                    const PrintStep& print) {
+                                    const PrintStep& step) {
     const int first = m_grid.lastRow();
     QStringList totals;
     for (int c = 0; c < m_grid.columnCount(); ++c)
@@ -170,7 +168,7 @@ void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& no
     m_grid.setCell(2, last, QStringLiteral("dne: ") + lc.formatDate(now.date()));
     m_grid.setCell(3, last, frame.weight);
     try {
-        printWith(now, print, TicketGrid::TotalsWriter::ResetAfterTotalFrame);
+        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterTotalFrame);
     } catch (...) {
         // Not printed: the ticket goes back to its rows and totals row, so
         // that the operator can print it with the button and later item

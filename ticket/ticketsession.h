@@ -49,7 +49,7 @@ public:
     void setFooter(const QString& text) { m_footer = text; }
     // Typing limit of a description; 0 means none.
     int descriptionLimit() const { return m_descriptionLimit; }
-    void setDescriptionLimit(int length) { m_descriptionLimit = length < 1 ? 0 : length; }
+    void setDescriptionLimit(int length);
 
     // The learned words, always sorted; words loaded from the file keep their
     // letters and duplicates but are put in order.
@@ -87,25 +87,23 @@ public:
     // An item frame: a body row with the frame's sequence and weight.
     int addItemFrame(const PrintFrame& frame, const QDateTime& now);
 
-    // Descriptions never hold tabs or line breaks: they would split archive
-    // lines and word list entries.
-    static QString cleanDescription(QString text);
+    // Descriptions never hold tabs or line breaks (cleanDescription).
     void setDescription(int row, const QString& text);
     // The end of an edit: the text goes into the cell and is learned. Returns
     // true when the word list grew and its file must be saved.
     bool finishDescription(int row, const QString& text);
 
     // The print action. Builds the ticket text, archives it when saving on
-    // print, hands it to `print` (the printer or the preview), then starts a
-    // new ticket. Anything `print` throws keeps the ticket and goes on up.
-    // Weighings booked while `print` runs (a modal preview, a timer tick) are
+    // print, hands it to `step` (the printer or the preview), then starts a
+    // new ticket. Anything `step` throws keeps the ticket and goes on up.
+    // Weighings booked while `step` runs (a modal preview, a timer tick) are
     // held and booked on the ticket that follows, never erased or printed.
     using PrintStep = std::function<void(const QStringList& lines)>;
-    void print(const QDateTime& now, const PrintStep& print);
+    void print(const QDateTime& now, const PrintStep& step);
     bool printing() const { return m_printing; }
     // The total frame: the last totals line, then the print action with the
     // reset of print-frame mode; a print that fails puts the ticket back.
-    void printTotalFrame(const PrintFrame& frame, const QDateTime& now, const PrintStep& print);
+    void printTotalFrame(const PrintFrame& frame, const QDateTime& now, const PrintStep& step);
 
     // Counts every change of the ticket, so that the window knows when to
     // write the unprinted-rows file again.
@@ -119,7 +117,7 @@ private:
         QString weight;
         QDateTime when;
     };
-    void printWith(const QDateTime& now, const PrintStep& print,
+    void printWith(const QDateTime& now, const PrintStep& step,
                    TicketGrid::TotalsWriter resetWriter);
     void bookHeld();
 

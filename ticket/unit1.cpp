@@ -38,7 +38,6 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
-#include <limits>
 
 namespace {
 
@@ -69,13 +68,6 @@ QColor okColour(OkLook look) {
         break;
     }
     return kNavy;
-}
-
-int timerInterval(int periodSeconds) {
-    const qint64 ms = qint64(periodSeconds) * 1000;
-    if (ms <= 0)
-        return 0;
-    return int(std::min<qint64>(ms, std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -134,7 +126,6 @@ void TForm1::buildControls() {
     Panel2->setGeometry(0, 8, 127, 33);
     Panel2->setFrameShape(QFrame::NoFrame);
     Panel2->setFont(formFontPixels(16, true));
-    Panel2->setProperty("tag", 0);
     Label1 = new QLabel(Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     // Right-aligned like a label that grows to the left: "Přetíženo" in a
@@ -145,7 +136,6 @@ void TForm1::buildControls() {
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setText(QStringLiteral("OK"));
     SpeedButton1->setGeometry(97, 1, 30, 33);
-    SpeedButton1->setProperty("tag", 0);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setFont(formFontPixels(11, true));
     setTextColour(SpeedButton1, kNavy);
@@ -311,8 +301,7 @@ void TForm1::ticketChanged(int firstChangedRow) {
 TicketGrid TForm1::ticketAsSeen() const {
     TicketGrid seen = m_session.grid();
     if (editingInCombo())
-        seen.setCell(m_editingColumn, m_editingRow,
-                     TicketSession::cleanDescription(ComboBox1->currentText()));
+        seen.setCell(m_editingColumn, m_editingRow, cleanDescription(ComboBox1->currentText()));
     return seen;
 }
 
@@ -366,10 +355,10 @@ void TForm1::FormCreate() {
         }
         for (int r = 1; r < grid.lastRow(); ++r)
             grid.setCell(TicketGrid::Description, r,
-                         TicketSession::cleanDescription(grid.cell(TicketGrid::Description, r)));
+                         cleanDescription(grid.cell(TicketGrid::Description, r)));
     }
     if (m_session.liveWeight())
-        Timer1->setInterval(timerInterval(settings.period));
+        Timer1->setInterval(timerIntervalFor(settings.period));
     resize(settings.windowSize);
     setDescriptionLimit(settings.descriptionLength);
     VaComm1->setPortNum(settings.port);
@@ -396,7 +385,6 @@ void TForm1::applyMode() {
     Panel2->setVisible(m_session.liveWeight());
     BitBtn4->setVisible(m_session.saveOnPrint());
     ComboBox1->setEnabled(m_session.learnWords());
-    SpeedButton1->setProperty("tag", m_session.digitLatch());
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -528,7 +516,6 @@ void TForm1::applyDisplay() {
         setTextColour(Label1, display.state == ScaleState::Overloaded ? kRed : kBlack);
     setTextColour(SpeedButton1, okColour(display.okLook));
     SpeedButton1->setEnabled(display.okEnabled);
-    Panel2->setProperty("tag", int(display.state));
 }
 
 // Every complete frame of the delivery is decoded; a frame that fails is
@@ -749,7 +736,6 @@ bool TForm1::FormKeyPress(QObject* receiver, QKeyEvent* event) {
     if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9') && m_session.digitRecords()) {
         SpeedButton1Click();
         m_session.digitRecorded();
-        SpeedButton1->setProperty("tag", m_session.digitLatch());
         // The digit goes on to the control that has the focus now: the new
         // row's description editor.
         QWidget* focus = QApplication::focusWidget();
@@ -761,7 +747,6 @@ bool TForm1::FormKeyPress(QObject* receiver, QKeyEvent* event) {
         }
     } else if (ch == QLatin1Char('\r')) {
         m_session.enterTyped();
-        SpeedButton1->setProperty("tag", m_session.digitLatch());
     }
     return false;
 }
@@ -813,7 +798,7 @@ bool TForm1::StringGrid1KeyPress(QKeyEvent* event) {
         const int column = StringGrid1->col();
         const int row = StringGrid1->row();
         const QString remembered = grid.cell(column, row);
-        m_session.grid().setCell(column, row, QString());
+        m_session.setDescription(row, QString());
         StringGrid1->ticketModel()->sync(row);
         StringGrid1SelectCell(column, row);
         ComboBox1->setEditText(remembered);
