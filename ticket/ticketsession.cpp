@@ -58,6 +58,8 @@ bool TicketSession::decodeWeight(QString& buffer) {
 }
 
 QList<PrintFrame> TicketSession::takeFrames(QString& buffer) const {
+    if (m_printing)
+        return {};
     return takePrintFrames(buffer, m_unit, conventions().decimalSeparator);
 }
 
@@ -68,7 +70,7 @@ int TicketSession::capture(const QDateTime& now) {
     if (m_printing) {
         if (!weight.isEmpty())
             weightTextToDecimal(weight, m_unit); // refuse it now, while the operator is there
-        m_held.push_back({false, QString(), weight, now});
+        m_held.push_back({weight, now});
         return -1;
     }
     const int row =
@@ -79,12 +81,6 @@ int TicketSession::capture(const QDateTime& now) {
 }
 
 int TicketSession::addItemFrame(const PrintFrame& frame, const QDateTime& now) {
-    if (m_printing) {
-        if (!frame.weight.isEmpty())
-            weightTextToDecimal(frame.weight, m_unit);
-        m_held.push_back({true, frame.sequence, frame.weight, now});
-        return -1;
-    }
     const int row =
         m_grid.addWeighing(frame.sequence, conventions().formatTime(now.time()), frame.weight,
                            TicketGrid::TotalsWriter::ItemFrame, now, m_unit);
@@ -108,13 +104,16 @@ bool TicketSession::finishDescription(int row, const QString& text) {
     return learnWord(m_words, clean);
 }
 
-void TicketSession::print(const QDateTime& now, const PrintStep& step) {
+bool TicketSession::print(const QDateTime& now, const PrintStep& step) {
+    if (m_printing)
+        return false;
     try {
         printWith(now, step, TicketGrid::TotalsWriter::ResetAfterPrint);
     } catch (...) {
         bookHeld();
         throw;
     }
+    return true;
 }
 
 void TicketSession::printWith(const QDateTime& now, const PrintStep& step,
@@ -144,17 +143,17 @@ void TicketSession::bookHeld() {
     std::vector<Held> held;
     held.swap(m_held);
     for (const Held& h : held) {
-        const QString sequence = h.fromFrame ? h.sequence : QString::number(m_grid.lastRow());
-        m_grid.addWeighing(sequence, conventions().formatTime(h.when.time()), h.weight,
-                           h.fromFrame ? TicketGrid::TotalsWriter::ItemFrame
-                                       : TicketGrid::TotalsWriter::Weighing,
-                           h.when, m_unit);
+        m_grid.addWeighing(QString::number(m_grid.lastRow()),
+                           conventions().formatTime(h.when.time()), h.weight,
+                           TicketGrid::TotalsWriter::Weighing, h.when, m_unit);
         touch();
     }
 }
 
-void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& now,
+bool TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& now,
                                     const PrintStep& step) {
+    if (m_printing)
+        return false;
     const int first = m_grid.lastRow();
     QStringList totals;
     for (int c = 0; c < m_grid.columnCount(); ++c)
@@ -180,4 +179,5 @@ void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& no
         touch();
         throw;
     }
+    return true;
 }

@@ -67,7 +67,9 @@ public:
     // never booked in live-weight mode.
     LineWatch& line() { return m_line; }
     bool lineSilent() const { return m_liveWeight && !m_line.live(); }
-    // Print-frame mode: every complete frame off the buffer, in order.
+    // Print-frame mode: every complete frame off the buffer, in order. None
+    // while a print runs: frames wait in the buffer until it has ended, so a
+    // total frame never starts a print inside another one.
     QList<PrintFrame> takeFrames(QString& buffer) const;
 
     // The digit latch: the first digit after Enter records a weighing.
@@ -79,12 +81,13 @@ public:
     // A weighing from the OK button, a digit or the timer: the weight label
     // becomes a new body row. Throws ConversionError when the label is no
     // number, and AppError when the line is silent, leaving everything as it
-    // was. Returns the new body row, or -1
-    // when a print is running and the weighing is held for the next ticket.
+    // was. Returns the new body row, or -1 when a print is running and the
+    // weighing is held for the next ticket.
     int capture(const QDateTime& now);
     // The timer records only while the OK button could be clicked.
     bool timerRecords() const { return m_liveWeight && m_display.okEnabled && !lineSilent(); }
-    // An item frame: a body row with the frame's sequence and weight.
+    // An item frame: a body row with the frame's sequence and weight. Never
+    // while a print runs (takeFrames gives no frames then).
     int addItemFrame(const PrintFrame& frame, const QDateTime& now);
 
     // Descriptions never hold tabs or line breaks (cleanDescription).
@@ -98,12 +101,14 @@ public:
     // new ticket. Anything `step` throws keeps the ticket and goes on up.
     // Weighings booked while `step` runs (a modal preview, a timer tick) are
     // held and booked on the ticket that follows, never erased or printed.
+    // No print starts while one runs (a second click queued behind the
+    // first, a total frame): it does nothing and returns false.
     using PrintStep = std::function<void(const QStringList& lines)>;
-    void print(const QDateTime& now, const PrintStep& step);
+    bool print(const QDateTime& now, const PrintStep& step);
     bool printing() const { return m_printing; }
     // The total frame: the last totals line, then the print action with the
     // reset of print-frame mode; a print that fails puts the ticket back.
-    void printTotalFrame(const PrintFrame& frame, const QDateTime& now, const PrintStep& step);
+    bool printTotalFrame(const PrintFrame& frame, const QDateTime& now, const PrintStep& step);
 
     // Counts every change of the ticket, so that the window knows when to
     // write the unprinted-rows file again.
@@ -112,8 +117,6 @@ public:
 
 private:
     struct Held {
-        bool fromFrame = false;
-        QString sequence;
         QString weight;
         QDateTime when;
     };

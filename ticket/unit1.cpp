@@ -186,7 +186,12 @@ void TForm1::connectControls() {
     auto guarded = [this](void (TForm1::*handler)()) {
         return [this, handler] { atBoundary([&] { (this->*handler)(); }); };
     };
-    connect(BitBtn1, &QPushButton::clicked, this, guarded(&TForm1::BitBtn1Click));
+    connect(BitBtn1, &QPushButton::clicked, this, [this] {
+        atBoundary([this] { BitBtn1Click(); });
+        // Frames that came while the ticket printed waited for its end, and
+        // for its error, if any, to be told.
+        atBoundary([this] { decodeWaitingFrames(); });
+    });
     connect(CheckBox1, &QCheckBox::toggled, this, guarded(&TForm1::CheckBox1Click));
     connect(BitBtn2, &QPushButton::clicked, this, guarded(&TForm1::BitBtn2Click));
     connect(BitBtn4, &QPushButton::clicked, this, guarded(&TForm1::BitBtn4Click));
@@ -521,14 +526,14 @@ void TForm1::applyDisplay() {
 // Every complete frame of the delivery is decoded; a frame that fails is
 // reported once and the frames behind it still count.
 void TForm1::DecodePrintFrame(QString& buffer) {
-    for (const PrintFrame& frame : m_session.takeFrames(buffer)) {
+    const QList<PrintFrame> frames = m_session.takeFrames(buffer);
+    for (const PrintFrame& frame : frames) {
         atBoundary([&] {
             const int first = m_session.grid().lastRow();
             if (frame.kind == PrintFrame::Kind::Item) {
                 endDescriptionEdit();
                 StringGrid1->commitOpenEditor();
-                if (m_session.addItemFrame(frame, clock_::now()) < 0)
-                    return; // held until the running print ends
+                m_session.addItemFrame(frame, clock_::now());
                 ticketChanged(first);
                 StringGrid1->setRow(m_session.grid().lastRow());
                 selectDescriptionOfLastBodyRow();
@@ -544,6 +549,15 @@ void TForm1::DecodePrintFrame(QString& buffer) {
             }
         });
     }
+    // Frames that came while a total frame printed waited in the buffer (the
+    // session gives none during a print); they follow the ones taken here.
+    if (!frames.isEmpty())
+        DecodePrintFrame(buffer);
+}
+
+void TForm1::decodeWaitingFrames() {
+    if (!m_session.liveWeight())
+        DecodePrintFrame(m_session.receiveBuffer());
 }
 
 // ---- capturing --------------------------------------------------------
@@ -598,13 +612,15 @@ TicketSession::PrintStep TForm1::printStep() {
 void TForm1::BitBtn1Click() {
     endDescriptionEdit();
     StringGrid1->commitOpenEditor();
+    bool printed = false;
     try {
-        m_session.print(clock_::now(), printStep());
+        printed = m_session.print(clock_::now(), printStep());
     } catch (...) {
         ticketChanged(0); // weighings held during the print are on the ticket
         throw;
     }
-    afterPrint();
+    if (printed)
+        afterPrint();
 }
 
 void TForm1::afterPrint() {

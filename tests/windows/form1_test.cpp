@@ -181,6 +181,7 @@ private slots:
     void settingsDialogOkAppliesAtOnce();
     void aWeightThatIsNotLiveIsNeverBooked();
     void settingsStayStoredWhenThePortCannotOpenAfterOk();
+    void framesDuringAPrintMakeTheNextTicket();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -911,4 +912,40 @@ void Form1Test::settingsStayStoredWhenThePortCannotOpenAfterOk() {
     QVERIFY(s.messages[1].startsWith(QStringLiteral("Specified device not found")));
     QVERIFY(readFileBytes(s.iniPath()).contains("save=1"));
     QVERIFY(!f->VaComm1->Active());
+}
+
+void Form1Test::framesDuringAPrintMakeTheNextTicket() {
+    Station s("[zobrazeni]\r\nPrintSave=1\r\n");
+    TForm1* f = s.start();
+    // What the channel's handler does with a delivery.
+    auto deliver = [f](const QString& text) {
+        f->receiveBuffer() += text;
+        f->DecodePrintFrame(f->receiveBuffer());
+    };
+    deliver(QStringLiteral("1, 12.50 kg     \r\n"));
+    f->CheckBox1->setChecked(true);
+    int previews = 0;
+    QTimer operatorPrints;
+    operatorPrints.callOnTimeout([&] {
+        if (!f->previewWindow()->isVisible())
+            return;
+        // The next truck's item and the indicator's total arrive while the
+        // operator looks at the first ticket.
+        if (++previews == 1)
+            deliver(QStringLiteral("2, 7.25 kg      \r\n") +
+                    QStringLiteral("CELKEM,   7.25 kg").leftJustified(69) + QStringLiteral("\r\n"));
+        f->previewWindow()->BitBtn1Click();
+    });
+    operatorPrints.start(0);
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QTRY_COMPARE(s.printed.size(), 2);
+    const QString first = s.printed[0].join(QLatin1Char('\n'));
+    const QString second = s.printed[1].join(QLatin1Char('\n'));
+    QVERIFY(first.contains(QStringLiteral("12,50 kg")) && !first.contains(QStringLiteral("7,25")));
+    QVERIFY(second.contains(QStringLiteral("7,25 kg")) &&
+            second.contains(QStringLiteral("Celkem: 1")));
+    QCOMPARE(readFileBytes(paths::archiveFile(kNow.date())),
+             cp1250::encode((s.printed[0] + s.printed[1]).join(QStringLiteral("\r\n")) +
+                            QStringLiteral("\r\n")));
+    QCOMPARE(f->ticket().weighingCount, 0);
 }
