@@ -37,6 +37,12 @@ void TicketSession::applySettings(const StationSettings& s) {
     m_line.setTimeout(s.timeout);
 }
 
+void TicketSession::setLiveWeight(bool on) {
+    if (on != m_liveWeight)
+        m_receiveBuffer.clear();
+    m_liveWeight = on;
+}
+
 void TicketSession::setDescriptionLimit(int length) {
     m_descriptionLimit = descriptionLimitFor(length);
 }

@@ -33,7 +33,10 @@ public:
     const QString& unit() const { return m_unit; }
     void setUnit(const QString& unit) { m_unit = unit; }
     bool liveWeight() const { return m_liveWeight; }
-    void setLiveWeight(bool on) { m_liveWeight = on; }
+    // A mode change empties the receive buffer: the rest of a live reading
+    // would stick to the front of the first print frame, and the rest of a
+    // frame would be read as a weight.
+    void setLiveWeight(bool on);
     bool saveOnPrint() const { return m_saveOnPrint; }
     void setSaveOnPrint(bool on) { m_saveOnPrint = on; }
     bool learnWords() const { return m_learnWords; }

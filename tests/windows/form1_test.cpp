@@ -182,6 +182,7 @@ private slots:
     void aWeightThatIsNotLiveIsNeverBooked();
     void settingsStayStoredWhenThePortCannotOpenAfterOk();
     void framesDuringAPrintMakeTheNextTicket();
+    void aModeChangeLeavesNoStaleText();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -948,4 +949,22 @@ void Form1Test::framesDuringAPrintMakeTheNextTicket() {
              cp1250::encode((s.printed[0] + s.printed[1]).join(QStringLiteral("\r\n")) +
                             QStringLiteral("\r\n")));
     QCOMPARE(f->ticket().weighingCount, 0);
+}
+
+void Form1Test::aModeChangeLeavesNoStaleText() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    auto* form3 = new TForm3(f);
+    f->setSettingsDialog(form3);
+    s.send("ST,GS,+0012.3"); // a reading cut by the switch
+    QTRY_COMPARE(f->receiveBuffer(), QStringLiteral("ST,GS,+0012.3"));
+    QTimer::singleShot(0, form3, [&] {
+        form3->findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->click();
+        form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+    });
+    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
+    QVERIFY(!f->session().liveWeight());
+    s.send("1, 12.50 kg     \r\n");
+    QTRY_COMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.cell(3, 1), QStringLiteral("12,50 kg"));
 }
