@@ -183,6 +183,7 @@ private slots:
     void settingsStayStoredWhenThePortCannotOpenAfterOk();
     void framesDuringAPrintMakeTheNextTicket();
     void aModeChangeLeavesNoStaleText();
+    void anEmptyDescriptionStaysEmpty();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -967,4 +968,24 @@ void Form1Test::aModeChangeLeavesNoStaleText() {
     s.send("1, 12.50 kg     \r\n");
     QTRY_COMPARE(f->ticket().weighingCount, 1);
     QCOMPARE(s.cell(3, 1), QStringLiteral("12,50 kg"));
+}
+
+void Form1Test::anEmptyDescriptionStaysEmpty() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    writeFileBytes(QStringLiteral("popis.dat"), "Abraka\r\nP\xEDsek\r\n");
+    TForm1* f = s.start();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Tab}) {
+        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+        QTRY_VERIFY(f->ComboBox1->isVisible());
+        s.typeKey(key, key == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\t"));
+        QTRY_VERIFY(!f->ComboBox1->isVisible());
+        QCOMPARE(s.cell(2, s.rows() - 2), QString());
+    }
+    // Typed and then taken back, the text highlights nothing either.
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("P"));
+    s.typeKey(Qt::Key_Backspace, QStringLiteral("\b"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(s.cell(2, s.rows() - 2), QString());
 }
