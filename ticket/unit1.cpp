@@ -581,8 +581,16 @@ void TForm1::showWeighing(int firstChangedRow) {
 }
 
 void TForm1::selectDescriptionOfLastBodyRow() {
-    StringGrid1->setRow(m_session.grid().lastRow() - 1);
+    const int row = m_session.grid().lastRow() - 1;
+    const bool current = StringGrid1->currentIndex().isValid() && StringGrid1->row() == row &&
+                         StringGrid1->col() == TicketGrid::Description;
+    StringGrid1->setRow(row);
     StringGrid1->setCol(TicketGrid::Description);
+    // Moving onto the cell opens its description entry. The first weighing
+    // after a print lands on the cell that is current already, and the
+    // operator's typing must not go nowhere there either.
+    if (current)
+        StringGrid1SelectCell(TicketGrid::Description, row);
 }
 
 void TForm1::Timer1Timer() {

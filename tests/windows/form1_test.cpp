@@ -184,6 +184,7 @@ private slots:
     void framesDuringAPrintMakeTheNextTicket();
     void aModeChangeLeavesNoStaleText();
     void anEmptyDescriptionStaysEmpty();
+    void theFirstWeighingAfterAPrintOpensItsDescription();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -988,4 +989,19 @@ void Form1Test::anEmptyDescriptionStaysEmpty() {
     s.typeKey(Qt::Key_Backspace, QStringLiteral("\b"));
     s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
     QCOMPARE(s.cell(2, s.rows() - 2), QString());
+}
+
+void Form1Test::theFirstWeighingAfterAPrintOpensItsDescription() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("písek"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("štěrk"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("štěrk"));
 }
