@@ -1,0 +1,123 @@
+#include "archive/archivecsv.h"
+#include "platform/codepage.h"
+
+#include <QStringDecoder>
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+// A strict reader of RFC 4180 with ";" between fields: every record ends in
+// CR LF; a field is either bare (no ";", quote, CR or LF) or in quotes with
+// its quotes doubled. False for anything else, so a writer that forgets a
+// quote or a doubling is caught rather than read generously.
+bool readCsv(QStringView text, std::vector<QStringList>& records) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto at = [&](qsizetype k) { return k < n ? text[k] : QChar(); };
+    while (i < n) {
+        QStringList record;
+        for (;;) {
+            QString field;
+            if (at(i) == u'"') {
+                for (++i;; ++i) {
+                    if (i >= n)
+                        return false;
+                    if (at(i) == u'"' && at(i + 1) != u'"')
+                        break;
+                    if (at(i) == u'"')
+                        ++i;
+                    field += text[i];
+                }
+                ++i;
+            } else {
+                for (; i < n && !QStringView(u";\r\n").contains(text[i]); ++i) {
+                    if (text[i] == u'"')
+                        return false;
+                    field += text[i];
+                }
+            }
+            record.append(field);
+            if (at(i) == u';') {
+                ++i;
+                continue;
+            }
+            if (at(i) != u'\r' || at(i + 1) != u'\n')
+                return false;
+            i += 2;
+            break;
+        }
+        records.push_back(record);
+    }
+    return true;
+}
+
+// What a spreadsheet should see of the table: each row but the trailing
+// empty one, each cell without the blanks and tabs at its ends.
+std::vector<QStringList> expectedRecords(const ArchiveTable& table) {
+    std::vector<QStringList> records;
+    for (int r = 0; r < table.lastRow(); ++r) {
+        QStringList record;
+        for (int c = 0; c < ArchiveTable::kColumns; ++c) {
+            QString cell = table.cellText(r, c);
+            while (cell.startsWith(u' ') || cell.startsWith(u'\t'))
+                cell.remove(0, 1);
+            while (cell.endsWith(u' ') || cell.endsWith(u'\t'))
+                cell.chop(1);
+            record.append(cell);
+        }
+        records.push_back(record);
+    }
+    return records;
+}
+
+std::vector<QStringList> readBack(const ArchiveTable& table) {
+    const QByteArray csv = archiveCsv(table);
+    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF"));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    const QString text = utf8(csv.mid(3));
+    EXPECT_FALSE(utf8.hasError());
+    std::vector<QStringList> records;
+    EXPECT_TRUE(readCsv(text, records)) << csv.toStdString();
+    return records;
+}
+
+void append(ArchiveTable& table, const QString& line) {
+    ASSERT_TRUE(table.appendLine(cp1250::encode(line)));
+}
+
+TEST(ArchiveCsv, AwkwardCellsComeBackThroughACsvReader) {
+    ArchiveTable table;
+    const QString lines[] = {
+        u"Poř.číslo  \t\tPopis          \t\t   Hmotnost"_qs,
+        u"1          \t\tštěrk; písek   \t\t   12,500 kg"_qs,
+        u"2          \t\t\"Novák\" a syn \t\t    -0,5 kg"_qs,
+        u"3 \t\t     ŽLUŤOUČKÝ kůň \t\t \t\t  \"\" ; "_qs,
+        u"Celkem 3   \t\t               \t\t   12,000 kg"_qs,
+        u"Dne: 7.12.2026  21:05:09"_qs,
+        u"€ a řádek\r\nzalomený\t\t\t\t\t\tkonec"_qs, // a break only a table could hold
+        QString(),
+    };
+    for (const QString& line : lines)
+        append(table, line);
+    const std::vector<QStringList> expected = expectedRecords(table);
+    EXPECT_EQ(expected[1], (QStringList{u"1"_qs, u"štěrk; písek"_qs, u"12,500 kg"_qs, {}}));
+    EXPECT_EQ(readBack(table), expected);
+    // A field is quoted only where it must be.
+    EXPECT_TRUE(archiveCsv(table).contains("\r\n2;\"\"\"Nov\xC3\xA1k\"\" a syn\";-0,5 kg;\r\n"));
+
+    // Generated rows of the same kind of characters, padding and breaks.
+    const QString alphabet = u"aAčŘž ;\"\t,.-\r\n€"_qs;
+    std::mt19937 rng(7);
+    for (int r = 0; r < 3000; ++r) {
+        QString line;
+        for (int length = int(rng() % 40); length > 0; --length)
+            line += alphabet[qsizetype(rng() % alphabet.size())];
+        append(table, line);
+    }
+    EXPECT_EQ(readBack(table), expectedRecords(table));
+}
+
+} // namespace
