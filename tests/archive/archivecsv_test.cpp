@@ -1,10 +1,12 @@
 #include "archive/archivecsv.h"
 #include "platform/codepage.h"
 
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -13,63 +15,32 @@ namespace {
 // CR LF; a field is either bare (no ";", quote, CR or LF) or in quotes with
 // its quotes doubled. False for anything else, so a writer that forgets a
 // quote or a doubling is caught rather than read generously.
-bool readCsv(QStringView text, std::vector<QStringList>& records) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    auto at = [&](qsizetype k) { return k < n ? text[k] : QChar(); };
-    while (i < n) {
-        QStringList record;
-        for (;;) {
-            QString field;
-            if (at(i) == u'"') {
-                for (++i;; ++i) {
-                    if (i >= n)
-                        return false;
-                    if (at(i) == u'"' && at(i + 1) != u'"')
-                        break;
-                    if (at(i) == u'"')
-                        ++i;
-                    field += text[i];
-                }
-                ++i;
-            } else {
-                for (; i < n && !QStringView(u";\r\n").contains(text[i]); ++i) {
-                    if (text[i] == u'"')
-                        return false;
-                    field += text[i];
-                }
-            }
-            record.append(field);
-            if (at(i) == u';') {
-                ++i;
-                continue;
-            }
-            if (at(i) != u'\r' || at(i + 1) != u'\n')
-                return false;
-            i += 2;
-            break;
-        }
-        records.push_back(record);
+bool readCsv(const QString& text, std::vector<QStringList>& records) {
+    static const QRegularExpression field(uR"re((?:"((?:[^"]|"")*)"|([^;"\r\n]*))(;|\r\n))re"_qs);
+    QStringList record;
+    for (qsizetype i = 0; i < text.size();) {
+        const QRegularExpressionMatch m =
+            field.match(text, i, QRegularExpression::NormalMatch,
+                        QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!m.hasMatch())
+            return false;
+        record.append(m.hasCaptured(1) ? m.captured(1).replace(u"\"\""_qs, u"\""_qs)
+                                       : m.captured(2));
+        if (m.captured(3) == u"\r\n")
+            records.push_back(std::exchange(record, {}));
+        i = m.capturedEnd();
     }
-    return true;
+    return record.isEmpty();
 }
 
 // What a spreadsheet should see of the table: each row but the trailing
 // empty one, each cell without the blanks and tabs at its ends.
 std::vector<QStringList> expectedRecords(const ArchiveTable& table) {
-    std::vector<QStringList> records;
-    for (int r = 0; r < table.lastRow(); ++r) {
-        QStringList record;
-        for (int c = 0; c < ArchiveTable::kColumns; ++c) {
-            QString cell = table.cellText(r, c);
-            while (cell.startsWith(u' ') || cell.startsWith(u'\t'))
-                cell.remove(0, 1);
-            while (cell.endsWith(u' ') || cell.endsWith(u'\t'))
-                cell.chop(1);
-            record.append(cell);
-        }
-        records.push_back(record);
-    }
+    static const QRegularExpression padding(u"^[ \t]+|[ \t]+\\z"_qs);
+    std::vector<QStringList> records(size_t(table.lastRow()));
+    for (int r = 0; r < table.lastRow(); ++r)
+        for (int c = 0; c < ArchiveTable::kColumns; ++c)
+            records[size_t(r)].append(table.cellText(r, c).remove(padding));
     return records;
 }
 
