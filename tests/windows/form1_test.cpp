@@ -30,6 +30,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <pty.h>
 #include <termios.h>
@@ -185,6 +186,8 @@ private slots:
     void aModeChangeLeavesNoStaleText();
     void anEmptyDescriptionStaysEmpty();
     void theFirstWeighingAfterAPrintOpensItsDescription();
+    void onlySettledWeightsAreBookedWhenAsked_data();
+    void onlySettledWeightsAreBookedWhenAsked();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -740,6 +743,100 @@ void Form1Test::storedHeaderAndFooterFrameTheTicket() {
              (QStringList{QStringLiteral("  Firma"), QStringLiteral("Váha 1"), QString()}));
     QVERIFY(t[3].startsWith(QStringLiteral("Poř.číslo")));
     QCOMPARE(t.last(), QStringLiteral("Podpis"));
+}
+
+// Each trigger in each scale state, with [zobrazeni] jenUstalene off (the
+// default) and on. An outcome is "booked", a message the operator read, or
+// nothing at all.
+void Form1Test::onlySettledWeightsAreBookedWhenAsked_data() {
+    QTest::addColumn<bool>("settledOnly");
+    QTest::addColumn<QByteArray>("reading");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QStringList>("outcomes"); // OK, digit, timer
+    const QString booked = QStringLiteral("booked");
+    const QString moving = kUnsettledRefusal;
+    const QString silent = kLineSilentRefusal;
+    const QString weight = QStringLiteral("12,500 kg");
+    const QString over = QStringLiteral("Přetíženo");
+    struct Row {
+        const char* state;
+        QByteArray reading;
+        QString label;
+        QString then;
+        QStringList off, on;
+    };
+    const Row rows[] = {
+        {"stable",
+         "ST,GS,+  12.500kg\r\n",
+         weight,
+         {},
+         {booked, booked, booked},
+         {booked, booked, booked}},
+        {"unstable",
+         "US,GS,+  12.500kg\r\n",
+         weight,
+         {},
+         {booked, booked, booked},
+         {moving, moving, {}}},
+        {"overloaded", "OL,GS\r\n", over, {}, {{}, booked, {}}, {{}, moving, {}}},
+        {"silent line",
+         "ST,GS,+  12.500kg\r\n",
+         weight,
+         u"silent"_qs,
+         {silent, silent, {}},
+         {silent, silent, {}}},
+        {"print-frame mode",
+         "US,GS,+  12.500kg\r\n",
+         weight,
+         u"print frames"_qs,
+         {{}, booked, {}},
+         {{}, booked, {}}},
+    };
+    for (const Row& r : rows) {
+        QTest::addRow("%s, key off", r.state) << false << r.reading << r.label << r.then << r.off;
+        QTest::addRow("%s, key on", r.state) << true << r.reading << r.label << r.then << r.on;
+    }
+}
+
+void Form1Test::onlySettledWeightsAreBookedWhenAsked() {
+    QFETCH(bool, settledOnly);
+    QFETCH(QByteArray, reading);
+    QFETCH(QString, label);
+    QFETCH(QString, then);
+    QFETCH(QStringList, outcomes);
+    Station s(kLive + (settledOnly ? "jenUstalene=1\r\n" : ""));
+    TForm1* f = s.start();
+    s.send(reading);
+    QTRY_COMPARE(f->Label1->text(), label);
+    if (then == u"silent")
+        s.monotonic += std::chrono::seconds(6);
+    if (then == u"print frames") { // as the settings dialog switches the mode
+        f->session().setLiveWeight(false);
+        f->Panel2->hide();
+    }
+    auto outcome = [&](const std::function<void()>& trigger) {
+        const int before = f->ticket().weighingCount;
+        s.messages.clear();
+        trigger();
+        QStringList what = s.messages;
+        if (f->ticket().weighingCount > before)
+            what.prepend(QStringLiteral("booked"));
+        return what.join(u'\n');
+    };
+    const QStringList got{
+        outcome([&] { // an operator cannot click a hidden button
+            if (f->SpeedButton1->isVisible())
+                QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+        }),
+        outcome([&] {
+            f->StringGrid1->setFocus();
+            s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+            s.typeKey(Qt::Key_7, QStringLiteral("7"));
+        }),
+        outcome([&] { f->Timer1Timer(); }),
+    };
+    QCOMPARE(got, outcomes);
 }
 
 QTEST_MAIN(Form1Test)
