@@ -43,10 +43,10 @@ QString asCaption(QString text) {
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-const QString kExportCaption = QStringLiteral("Exportovat do CSV…");
+const QString kExportTitle = QStringLiteral("Exportovat do CSV");
 
 QString askSaveName(QWidget* parent, const QString& suggested) {
-    QFileDialog dialog(parent, kExportCaption);
+    QFileDialog dialog(parent, kExportTitle);
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -189,8 +189,8 @@ void TForm4::buildControls() {
     BitBtn1 = button(Panel1, "BitBtn1", QStringLiteral("Konec"), 60);
     BitBtn1->move(0, 20);
 
-    BitBtn4 = button(Panel5, "BitBtn4", QStringLiteral("&") + kExportCaption, 120);
-    BitBtn4->setAccessibleName(kExportCaption);
+    BitBtn4 = button(Panel5, "BitBtn4", u'&' + kExportTitle + u'…', 120);
+    BitBtn4->setAccessibleName(kExportTitle + u'…');
     BitBtn4->setFixedSize(BitBtn4->size());
     BitBtn4->setEnabled(false);
     auto* bottom = new QHBoxLayout(Panel5);

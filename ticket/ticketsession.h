@@ -76,9 +76,8 @@ public:
     LineWatch& line() { return m_line; }
     bool lineSilent() const { return m_liveWeight && !m_line.live(); }
     // With only settled weights booked, a live reading the indicator calls
-    // unstable or overloaded is never booked. Print-frame mode books what the
-    // indicator prints, so the rule is not its.
-    bool settledOnly() const { return m_settledOnly; }
+    // unstable or overloaded is not booked. Print-frame mode books what the
+    // indicator prints and is left alone.
     void setSettledOnly(bool on) { m_settledOnly = on; }
     bool unsettled() const {
         return m_liveWeight && m_settledOnly && m_display.state != ScaleState::Stable;

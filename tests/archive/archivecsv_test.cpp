@@ -55,10 +55,6 @@ std::vector<QStringList> readBack(const ArchiveTable& table) {
     return records;
 }
 
-void append(ArchiveTable& table, const QString& line) {
-    ASSERT_TRUE(table.appendLine(cp1250::encode(line)));
-}
-
 TEST(ArchiveCsv, AwkwardCellsComeBackThroughACsvReader) {
     ArchiveTable table;
     const QString lines[] = {
@@ -66,13 +62,11 @@ TEST(ArchiveCsv, AwkwardCellsComeBackThroughACsvReader) {
         u"1          \t\tštěrk; písek   \t\t   12,500 kg"_qs,
         u"2          \t\t\"Novák\" a syn \t\t    -0,5 kg"_qs,
         u"3 \t\t     ŽLUŤOUČKÝ kůň \t\t \t\t  \"\" ; "_qs,
-        u"Celkem 3   \t\t               \t\t   12,000 kg"_qs,
-        u"Dne: 7.12.2026  21:05:09"_qs,
         u"€ a řádek\r\nzalomený\t\t\t\t\t\tkonec"_qs, // a break only a table could hold
         QString(),
     };
     for (const QString& line : lines)
-        append(table, line);
+        ASSERT_TRUE(table.appendLine(cp1250::encode(line)));
     const std::vector<QStringList> expected = expectedRecords(table);
     EXPECT_EQ(expected[1], (QStringList{u"1"_qs, u"štěrk; písek"_qs, u"12,500 kg"_qs, {}}));
     EXPECT_EQ(readBack(table), expected);
@@ -86,7 +80,7 @@ TEST(ArchiveCsv, AwkwardCellsComeBackThroughACsvReader) {
         QString line;
         for (int length = int(rng() % 40); length > 0; --length)
             line += alphabet[qsizetype(rng() % alphabet.size())];
-        append(table, line);
+        ASSERT_TRUE(table.appendLine(cp1250::encode(line)));
     }
     EXPECT_EQ(readBack(table), expectedRecords(table));
 }
