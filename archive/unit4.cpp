@@ -1,9 +1,11 @@
 #include "archive/unit4.h"
 
+#include "archive/archivecsv.h"
 #include "archive/archivegrid.h"
 #include "archive/archiveloader.h"
 #include "archive/archivesearch.h"
 #include "platform/apperror.h"
+#include "platform/boundary.h"
 #include "platform/clock.h"
 #include "platform/formfont.h"
 #include "platform/localeconventions.h"
@@ -14,9 +16,13 @@
 #include "ticket/barlayout.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include <array>
@@ -37,9 +43,36 @@ QString asCaption(QString text) {
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
+const QString kExportTitle = QStringLiteral("Exportovat do CSV");
+
+QString askSaveName(QWidget* parent, const QString& suggested) {
+    QFileDialog dialog(parent, kExportTitle);
+    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(
+        {QStringLiteral("Soubory CSV (*.csv)"), QStringLiteral("Všechny soubory (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Složka:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Název souboru:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Typ souboru:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Uložit"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Zrušit"));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString exportFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
 } // namespace
 
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
+    m_askSaveName = [this](const QString& suggested) { return askSaveName(this, suggested); };
     buildControls();
     qApp->installEventFilter(this);
 }
@@ -63,6 +96,12 @@ void TForm4::buildControls() {
     layout->addWidget(Panel1);
     StringGrid1 = new TArchiveGrid(this);
     layout->addWidget(StringGrid1, 1);
+    // The export sits under the grid, so that the top bar keeps its
+    // controls and their spacing.
+    Panel5 = new QFrame(this);
+    Panel5->setObjectName(QStringLiteral("Panel5"));
+    Panel5->setFont(formFontPoints(8));
+    layout->addWidget(Panel5);
 
     auto panel = [this](const char* name) {
         auto* p = new QFrame(Panel1);
@@ -150,6 +189,15 @@ void TForm4::buildControls() {
     BitBtn1 = button(Panel1, "BitBtn1", QStringLiteral("Konec"), 60);
     BitBtn1->move(0, 20);
 
+    BitBtn4 = button(Panel5, "BitBtn4", u'&' + kExportTitle + u'…', 120);
+    BitBtn4->setAccessibleName(kExportTitle + u'…');
+    BitBtn4->setFixedSize(BitBtn4->size());
+    BitBtn4->setEnabled(false);
+    auto* bottom = new QHBoxLayout(Panel5);
+    bottom->setContentsMargins(6, 4, 6, 4);
+    bottom->addStretch();
+    bottom->addWidget(BitBtn4);
+
     setTabOrder(LabeledEdit1, BitBtn2);
     setTabOrder(BitBtn2, CheckBox5);
     setTabOrder(CheckBox5, CheckBox6);
@@ -162,10 +210,13 @@ void TForm4::buildControls() {
     setTabOrder(DateTimePicker2, BitBtn3);
     setTabOrder(BitBtn3, BitBtn1);
     setTabOrder(BitBtn1, StringGrid1);
+    setTabOrder(StringGrid1, BitBtn4);
 
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm4::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TForm4::BitBtn3Click);
+    connect(BitBtn4, &QPushButton::clicked, this,
+            [this] { atBoundary([this] { BitBtn4Click(); }); });
     connect(DateTimePicker1, &QDateEdit::dateChanged, this, &TForm4::DateTimePicker1Change);
     connect(DateTimePicker2, &QDateEdit::dateChanged, this, &TForm4::DateTimePicker1Change);
 }
@@ -284,7 +335,27 @@ void TForm4::showLoaded(ArchiveTable&& table) {
         anyColumn = anyColumn || !caption.isEmpty();
     }
     Panel2->setHidden(!anyColumn);
+    BitBtn4->setEnabled(!StringGrid1->table().isEmpty());
     FormResize();
+}
+
+// ---- export -----------------------------------------------------------
+
+void TForm4::BitBtn4Click() {
+    const QString suggested =
+        QDir(exportFolder())
+            .filePath(archiveCsvFileName(DateTimePicker1->date(), DateTimePicker2->date()));
+    const QString path = m_askSaveName ? m_askSaveName(suggested) : QString();
+    if (path.isEmpty())
+        return;
+    QString message;
+    bool written = false;
+    {
+        const BusyCursor busy;
+        written = writeArchiveCsv(StringGrid1->table(), path, message);
+    }
+    if (!written)
+        showError(message);
 }
 
 // ---- searching and keys -----------------------------------------------

@@ -47,6 +47,7 @@ StationSettings readStationSettings(const IniFile& ini) {
     s.saveOnPrint = ini.readBool(kZobrazeni, QStringLiteral("PrintSave"), false);
     s.keepUnprinted = ini.readBool(kZobrazeni, QStringLiteral("save"), false);
     s.sequenceNumbers = ini.readBool(kZobrazeni, QStringLiteral("poradCislo"), true);
+    s.settledOnly = ini.readBool(kZobrazeni, QStringLiteral("jenUstalene"), false);
     s.header = ini.readBool(kZobrazeni, QStringLiteral("Zahlavi"), false);
     s.footer = ini.readBool(kZobrazeni, QStringLiteral("Zapati"), false);
     s.headerStored = readStored(ini, kHeaderKey, s.headerStoredPresent);

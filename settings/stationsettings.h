@@ -29,6 +29,9 @@ struct StationSettings {
     bool saveOnPrint = false;
     bool keepUnprinted = false; // save
     bool sequenceNumbers = true;
+    // jenUstalene: live-weight mode books only a reading the indicator
+    // reports as stable. Not in the dialog; set in the file.
+    bool settledOnly = false;
     bool header = false;
     bool footer = false;
     // The stored (encoded) header and footer texts; empty when the key is missing.

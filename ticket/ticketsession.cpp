@@ -35,6 +35,7 @@ void TicketSession::applySettings(const StationSettings& s) {
     m_sequenceNumbers = s.sequenceNumbers;
     setDescriptionLimit(s.descriptionLength);
     m_line.setTimeout(s.timeout);
+    m_settledOnly = s.settledOnly;
 }
 
 void TicketSession::setLiveWeight(bool on) {
@@ -72,6 +73,8 @@ QList<PrintFrame> TicketSession::takeFrames(QString& buffer) const {
 int TicketSession::capture(const QDateTime& now) {
     if (lineSilent())
         throw AppError(kLineSilentRefusal);
+    if (unsettled())
+        throw AppError(kUnsettledRefusal);
     const QString weight = m_display.label;
     if (m_printing) {
         if (!weight.isEmpty())

@@ -13,6 +13,11 @@
 
 struct StationSettings;
 
+// What OK and a typed digit tell the operator when only settled weights are
+// booked and the indicator reports the load moving or overloaded.
+inline const QString kUnsettledRefusal =
+    QStringLiteral("Váha není ustálená, vážení nebylo zapsáno.");
+
 // The station's state and rules for one run, without a widget: the ticket
 // being built, the receive buffer and what the live-weight panel shows, the
 // mode and switches, the digit latch and the learned words. The main window
@@ -70,6 +75,13 @@ public:
     // never booked in live-weight mode.
     LineWatch& line() { return m_line; }
     bool lineSilent() const { return m_liveWeight && !m_line.live(); }
+    // With only settled weights booked, a live reading the indicator calls
+    // unstable or overloaded is not booked. Print-frame mode books what the
+    // indicator prints and is left alone.
+    void setSettledOnly(bool on) { m_settledOnly = on; }
+    bool unsettled() const {
+        return m_liveWeight && m_settledOnly && m_display.state != ScaleState::Stable;
+    }
     // Print-frame mode: every complete frame off the buffer, in order. None
     // while a print runs: frames wait in the buffer until it has ended, so a
     // total frame never starts a print inside another one.
@@ -83,12 +95,14 @@ public:
 
     // A weighing from the OK button, a digit or the timer: the weight label
     // becomes a new body row. Throws ConversionError when the label is no
-    // number, and AppError when the line is silent, leaving everything as it
-    // was. Returns the new body row, or -1 when a print is running and the
-    // weighing is held for the next ticket.
+    // number, and AppError when the line is silent or the weight unsettled,
+    // leaving everything as it was. Returns the new body row, or -1 when a
+    // print is running and the weighing is held for the next ticket.
     int capture(const QDateTime& now);
     // The timer records only while the OK button could be clicked.
-    bool timerRecords() const { return m_liveWeight && m_display.okEnabled && !lineSilent(); }
+    bool timerRecords() const {
+        return m_liveWeight && m_display.okEnabled && !lineSilent() && !unsettled();
+    }
     // An item frame: a body row with the frame's sequence and weight. Never
     // while a print runs (takeFrames gives no frames then).
     int addItemFrame(const PrintFrame& frame, const QDateTime& now);
@@ -136,6 +150,7 @@ private:
     bool m_learnWords = false;
     bool m_sequenceNumbers = true;
     bool m_preview = false;
+    bool m_settledOnly = false;
     int m_descriptionLimit = 14;
     QStringList m_words;
     QString m_receiveBuffer;

@@ -274,6 +274,7 @@ void TForm1::applySettings(const SettingsChange& change) {
     setDescriptionLimit(s.descriptionLength);
     m_session.setLiveWeight(s.liveWeight);
     m_session.line().setTimeout(s.timeout);
+    m_session.setSettledOnly(s.settledOnly);
     Timer1->setInterval(change.timerInterval);
     if (change.timerInterval > 0)
         Timer1->start();

@@ -30,6 +30,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <pty.h>
 #include <termios.h>
@@ -185,6 +186,8 @@ private slots:
     void aModeChangeLeavesNoStaleText();
     void anEmptyDescriptionStaysEmpty();
     void theFirstWeighingAfterAPrintOpensItsDescription();
+    void onlySettledWeightsAreBookedWhenAsked_data();
+    void onlySettledWeightsAreBookedWhenAsked();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -740,6 +743,68 @@ void Form1Test::storedHeaderAndFooterFrameTheTicket() {
              (QStringList{QStringLiteral("  Firma"), QStringLiteral("Váha 1"), QString()}));
     QVERIFY(t[3].startsWith(QStringLiteral("Poř.číslo")));
     QCOMPARE(t.last(), QStringLiteral("Podpis"));
+}
+
+// Each trigger in each scale state, with [zobrazeni] jenUstalene off (the
+// default) and on. An outcome is "booked", the message the operator read, or
+// nothing at all.
+void Form1Test::onlySettledWeightsAreBookedWhenAsked_data() {
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("reading");
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QStringList>("outcomes"); // OK, digit, timer
+    const QString b = QStringLiteral("booked"), m = kUnsettledRefusal, s = kLineSilentRefusal;
+    const QByteArray st = "ST,GS,+  12.500kg\r\n", us = "US,GS,+  12.500kg\r\n";
+    for (const QByteArray key : {"", "jenUstalene=1\r\n"}) {
+        const bool on = !key.isEmpty();
+        const auto row = [&](const char* state) -> QTestData& {
+            return QTest::addRow("%s, key %d", state, on);
+        };
+        row("stable") << key << st << QString() << QStringList{b, b, b};
+        row("unstable") << key << us << QString()
+                        << (on ? QStringList{m, m, {}} : QStringList{b, b, b});
+        row("overloaded") << key << QByteArray("OL,GS\r\n") << QString()
+                          << QStringList{{}, on ? m : b, {}};
+        row("silent line") << key << st << u"silent"_qs << QStringList{s, s, {}};
+        row("print-frame mode") << key << us << u"print frames"_qs << QStringList{{}, b, {}};
+    }
+}
+
+void Form1Test::onlySettledWeightsAreBookedWhenAsked() {
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, reading);
+    QFETCH(QString, then);
+    QFETCH(QStringList, outcomes);
+    Station s(kLive + key);
+    TForm1* f = s.start();
+    s.send(reading);
+    QTRY_VERIFY(f->Label1->text() != u"0,000 kg");
+    if (then == u"silent")
+        s.monotonic += std::chrono::seconds(6);
+    if (then == u"print frames") { // as the settings dialog switches the mode
+        f->session().setLiveWeight(false);
+        f->Panel2->hide();
+    }
+    auto outcome = [&](const std::function<void()>& trigger) {
+        const int before = f->ticket().weighingCount;
+        s.messages.clear();
+        trigger();
+        return (f->ticket().weighingCount > before ? QStringList{u"booked"_qs} : s.messages)
+            .join(u'\n');
+    };
+    const QStringList got{
+        outcome([&] { // an operator cannot click a hidden button
+            if (f->SpeedButton1->isVisible())
+                QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+        }),
+        outcome([&] {
+            f->StringGrid1->setFocus();
+            s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+            s.typeKey(Qt::Key_7, QStringLiteral("7"));
+        }),
+        outcome([&] { f->Timer1Timer(); }),
+    };
+    QCOMPARE(got, outcomes);
 }
 
 QTEST_MAIN(Form1Test)
