@@ -69,6 +69,7 @@ private:
     bool LabeledEdit1KeyPress(QKeyEvent* event);
     void buildControls();
     QCheckBox* columnCheckBox(int column) const;
+    void layOutColumnBoxes();
 
     bool m_closed = false;
 };
