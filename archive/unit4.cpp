@@ -68,6 +68,9 @@ QString exportFolder() {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
 }
+// Short captions keep one width, so that the bar does not jump about from
+// one load to the next; a longer one widens its box to show whole.
+constexpr int kColumnBoxWidth = 84;
 
 } // namespace
 
@@ -171,20 +174,16 @@ void TForm4::buildControls() {
     CheckBox6->move(x, 34);
     Panel2->setGeometry(0, 4, x + std::max(CheckBox5->width(), CheckBox6->width()) + 6, 57);
 
-    // The captions follow each load; the boxes keep one width so that the
-    // bar does not jump about.
+    // The captions follow each load (layOutColumnBoxes).
     Panel4 = panel("Panel4");
-    CheckBox1 = checkBox(Panel4, "CheckBox1", QString(), 84);
-    CheckBox2 = checkBox(Panel4, "CheckBox2", QString(), 84);
-    CheckBox3 = checkBox(Panel4, "CheckBox3", QString(), 84);
-    CheckBox4 = checkBox(Panel4, "CheckBox4", QString(), 84);
-    CheckBox1->move(6, 10);
-    CheckBox2->move(94, 10);
-    CheckBox3->move(6, 34);
-    CheckBox4->move(94, 34);
+    CheckBox1 = checkBox(Panel4, "CheckBox1", QString(), kColumnBoxWidth);
+    CheckBox2 = checkBox(Panel4, "CheckBox2", QString(), kColumnBoxWidth);
+    CheckBox3 = checkBox(Panel4, "CheckBox3", QString(), kColumnBoxWidth);
+    CheckBox4 = checkBox(Panel4, "CheckBox4", QString(), kColumnBoxWidth);
     for (int c = 0; c < ArchiveTable::kColumns; ++c)
         columnCheckBox(c)->setChecked(true);
-    Panel4->setGeometry(0, 4, 184, 57);
+    Panel4->move(0, 4);
+    layOutColumnBoxes();
 
     BitBtn1 = button(Panel1, "BitBtn1", QStringLiteral("Konec"), 60);
     BitBtn1->move(0, 20);
@@ -336,7 +335,24 @@ void TForm4::showLoaded(ArchiveTable&& table) {
     }
     Panel2->setHidden(!anyColumn);
     BitBtn4->setEnabled(!StringGrid1->table().isEmpty());
+    layOutColumnBoxes();
     FormResize();
+}
+
+void TForm4::layOutColumnBoxes() {
+    // Two rows of two: columns 0 and 1 above, 2 and 3 below, each pair of
+    // the same column as wide as its wider caption.
+    for (int c = 0; c < ArchiveTable::kColumns; ++c) {
+        QCheckBox* box = columnCheckBox(c);
+        box->resize(std::max(kColumnBoxWidth, box->sizeHint().width()), box->height());
+    }
+    const int left = std::max(CheckBox1->width(), CheckBox3->width());
+    const int right = std::max(CheckBox2->width(), CheckBox4->width());
+    CheckBox1->move(6, 10);
+    CheckBox3->move(6, 34);
+    CheckBox2->move(6 + left + 4, 10);
+    CheckBox4->move(6 + left + 4, 34);
+    Panel4->resize(6 + left + 4 + right + 6, 57);
 }
 
 // ---- export -----------------------------------------------------------

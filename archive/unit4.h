@@ -81,6 +81,7 @@ private:
     bool LabeledEdit1KeyPress(QKeyEvent* event);
     void buildControls();
     QCheckBox* columnCheckBox(int column) const;
+    void layOutColumnBoxes();
 
     bool m_closed = false;
     SaveNameFunction m_askSaveName;
