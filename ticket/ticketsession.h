@@ -59,6 +59,8 @@ public:
     // Receiving. The receive buffer is decoded by the decoder of the current
     // mode after each delivery.
     QString& receiveBuffer() { return m_receiveBuffer; }
+    // A delivery from the line, appended to the receive buffer.
+    void receive(const QString& text);
     const WeightDisplay& display() const { return m_display; }
     void setWeightLabel(const QString& text) { m_display.label = text; }
     // Live-weight mode: returns true when the text held a complete reading.
@@ -67,8 +69,14 @@ public:
     // never booked in live-weight mode.
     LineWatch& line() { return m_line; }
     bool lineSilent() const { return m_liveWeight && !m_line.live(); }
-    // Print-frame mode: every complete frame off the buffer, in order.
+    // Print-frame mode: every frame off the buffer that can no longer grow
+    // into a longer one, in order. What may still grow is held until the
+    // line has been quiet for kPrintFrameHold: takeFrames must then run
+    // again after frameHoldLeft(), unless a delivery comes first.
     QList<PrintFrame> takeFrames(QString& buffer) const;
+    std::chrono::milliseconds frameHoldLeft(const QString& buffer) const {
+        return m_frameReader.untilRelease(buffer);
+    }
 
     // The digit latch: the first digit after Enter records a weighing.
     int digitLatch() const { return m_digitLatch; }
@@ -137,6 +145,7 @@ private:
     QString m_receiveBuffer;
     WeightDisplay m_display;
     LineWatch m_line;
+    PrintFrameReader m_frameReader;
     int m_digitLatch = 0;
     bool m_printing = false;
     std::vector<Held> m_held;

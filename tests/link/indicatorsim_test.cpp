@@ -172,7 +172,8 @@ TEST(PrintFramesDecoded, ItemAndTotalReadByPrintFrameDecoder) {
     const QString unit = QStringLiteral("kg");
     QString buffer = QString::fromLatin1(indicator::itemFrame(12, 1234.5, unit) +
                                          indicator::totalFrame(1, 1234.5, unit));
-    const QList<PrintFrame> frames = takePrintFrames(buffer, unit, QLatin1Char(','));
+    const QList<PrintFrame> frames =
+        takePrintFrames(buffer, unit, QLatin1Char(','), /*lineQuiet=*/true);
     ASSERT_EQ(frames.size(), 2);
     const PrintFrame& item = frames[0];
     EXPECT_EQ(item.kind, PrintFrame::Kind::Item);
