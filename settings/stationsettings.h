@@ -62,6 +62,8 @@ inline constexpr QSize kMinimumWindow{120, 100};
 inline constexpr QSize kMinimumPreview{120, 100};
 inline constexpr int kMaximumDescriptionLength = 255;
 StationSettings clampSettings(StationSettings settings);
+// A description length as the ticket takes it, by the rule above.
+int descriptionLimitFor(int length);
 // At most the screen's available area; a null size leaves the value as it is.
 QSize clampToScreen(QSize size, QSize minimum, QSize available);
 

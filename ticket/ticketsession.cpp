@@ -7,6 +7,7 @@
 #include "platform/numbers.h"
 #include "settings/stationsettings.h"
 #include "settings/storedtext.h"
+#include "ticket/descriptiontext.h"
 #include "ticket/wordlist.h"
 
 #include <QCollator>
@@ -36,6 +37,16 @@ void TicketSession::applySettings(const StationSettings& s) {
     m_line.setTimeout(s.timeout);
 }
 
+void TicketSession::setLiveWeight(bool on) {
+    if (on != m_liveWeight)
+        m_receiveBuffer.clear();
+    m_liveWeight = on;
+}
+
+void TicketSession::setDescriptionLimit(int length) {
+    m_descriptionLimit = descriptionLimitFor(length);
+}
+
 void TicketSession::setWords(QStringList words) {
     QCollator collator(conventions().language);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -60,6 +71,8 @@ void TicketSession::receive(const QString& text) {
 }
 
 QList<PrintFrame> TicketSession::takeFrames(QString& buffer) const {
+    if (m_printing)
+        return {};
     return m_frameReader.take(buffer, m_unit, conventions().decimalSeparator);
 }
 
@@ -70,7 +83,7 @@ int TicketSession::capture(const QDateTime& now) {
     if (m_printing) {
         if (!weight.isEmpty())
             weightTextToDecimal(weight, m_unit); // refuse it now, while the operator is there
-        m_held.push_back({false, QString(), weight, now});
+        m_held.push_back({weight, now});
         return -1;
     }
     const int row =
@@ -81,24 +94,11 @@ int TicketSession::capture(const QDateTime& now) {
 }
 
 int TicketSession::addItemFrame(const PrintFrame& frame, const QDateTime& now) {
-    if (m_printing) {
-        if (!frame.weight.isEmpty())
-            weightTextToDecimal(frame.weight, m_unit);
-        m_held.push_back({true, frame.sequence, frame.weight, now});
-        return -1;
-    }
     const int row =
         m_grid.addWeighing(frame.sequence, conventions().formatTime(now.time()), frame.weight,
                            TicketGrid::TotalsWriter::ItemFrame, now, m_unit);
     touch();
     return row;
-}
-
-QString TicketSession::cleanDescription(QString text) {
-    for (QChar& ch : text)
-        if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'))
-            ch = QLatin1Char(' ');
-    return text;
 }
 
 void TicketSession::setDescription(int row, const QString& text) {
@@ -117,16 +117,19 @@ bool TicketSession::finishDescription(int row, const QString& text) {
     return learnWord(m_words, clean);
 }
 
-void TicketSession::print(const QDateTime& now, const PrintStep& print) {
+bool TicketSession::print(const QDateTime& now, const PrintStep& step) {
+    if (m_printing)
+        return false;
     try {
-        printWith(now, print, TicketGrid::TotalsWriter::ResetAfterPrint);
+        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterPrint);
     } catch (...) {
         bookHeld();
         throw;
     }
+    return true;
 }
 
-void TicketSession::printWith(const QDateTime& now, const PrintStep& print,
+void TicketSession::printWith(const QDateTime& now, const PrintStep& step,
                               TicketGrid::TotalsWriter resetWriter) {
     TicketLayoutOptions options;
     options.sequenceNumbers = m_sequenceNumbers;
@@ -138,7 +141,7 @@ void TicketSession::printWith(const QDateTime& now, const PrintStep& print,
     try {
         if (m_saveOnPrint)
             appendToArchive(lines, now.date());
-        print(lines);
+        step(lines);
     } catch (...) {
         m_printing = false;
         throw;
@@ -153,17 +156,17 @@ void TicketSession::bookHeld() {
     std::vector<Held> held;
     held.swap(m_held);
     for (const Held& h : held) {
-        const QString sequence = h.fromFrame ? h.sequence : QString::number(m_grid.lastRow());
-        m_grid.addWeighing(sequence, conventions().formatTime(h.when.time()), h.weight,
-                           h.fromFrame ? TicketGrid::TotalsWriter::ItemFrame
-                                       : TicketGrid::TotalsWriter::Weighing,
-                           h.when, m_unit);
+        m_grid.addWeighing(QString::number(m_grid.lastRow()),
+                           conventions().formatTime(h.when.time()), h.weight,
+                           TicketGrid::TotalsWriter::Weighing, h.when, m_unit);
         touch();
     }
 }
 
-void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& now,
-                                    const PrintStep& print) {
+bool TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& now,
+                                    const PrintStep& step) {
+    if (m_printing)
+        return false;
     const int first = m_grid.lastRow();
     QStringList totals;
     for (int c = 0; c < m_grid.columnCount(); ++c)
@@ -177,7 +180,7 @@ void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& no
     m_grid.setCell(2, last, QStringLiteral("dne: ") + lc.formatDate(now.date()));
     m_grid.setCell(3, last, frame.weight);
     try {
-        printWith(now, print, TicketGrid::TotalsWriter::ResetAfterTotalFrame);
+        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterTotalFrame);
     } catch (...) {
         // Not printed: the ticket goes back to its rows and totals row, so
         // that the operator can print it with the button and later item
@@ -189,4 +192,5 @@ void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& no
         touch();
         throw;
     }
+    return true;
 }

@@ -33,7 +33,10 @@ public:
     const QString& unit() const { return m_unit; }
     void setUnit(const QString& unit) { m_unit = unit; }
     bool liveWeight() const { return m_liveWeight; }
-    void setLiveWeight(bool on) { m_liveWeight = on; }
+    // A mode change empties the receive buffer: the rest of a live reading
+    // would stick to the front of the first print frame, and the rest of a
+    // frame would be read as a weight.
+    void setLiveWeight(bool on);
     bool saveOnPrint() const { return m_saveOnPrint; }
     void setSaveOnPrint(bool on) { m_saveOnPrint = on; }
     bool learnWords() const { return m_learnWords; }
@@ -49,7 +52,7 @@ public:
     void setFooter(const QString& text) { m_footer = text; }
     // Typing limit of a description; 0 means none.
     int descriptionLimit() const { return m_descriptionLimit; }
-    void setDescriptionLimit(int length) { m_descriptionLimit = length < 1 ? 0 : length; }
+    void setDescriptionLimit(int length);
 
     // The learned words, always sorted; words loaded from the file keep their
     // letters and duplicates but are put in order.
@@ -72,7 +75,9 @@ public:
     // Print-frame mode: every frame off the buffer that can no longer grow
     // into a longer one, in order. What may still grow is held until the
     // line has been quiet for kPrintFrameHold: takeFrames must then run
-    // again after frameHoldLeft(), unless a delivery comes first.
+    // again after frameHoldLeft(), unless a delivery comes first. None while
+    // a print runs: frames wait in the buffer until it has ended, so a total
+    // frame never starts a print inside another one.
     QList<PrintFrame> takeFrames(QString& buffer) const;
     std::chrono::milliseconds frameHoldLeft(const QString& buffer) const {
         return m_frameReader.untilRelease(buffer);
@@ -87,33 +92,34 @@ public:
     // A weighing from the OK button, a digit or the timer: the weight label
     // becomes a new body row. Throws ConversionError when the label is no
     // number, and AppError when the line is silent, leaving everything as it
-    // was. Returns the new body row, or -1
-    // when a print is running and the weighing is held for the next ticket.
+    // was. Returns the new body row, or -1 when a print is running and the
+    // weighing is held for the next ticket.
     int capture(const QDateTime& now);
     // The timer records only while the OK button could be clicked.
     bool timerRecords() const { return m_liveWeight && m_display.okEnabled && !lineSilent(); }
-    // An item frame: a body row with the frame's sequence and weight.
+    // An item frame: a body row with the frame's sequence and weight. Never
+    // while a print runs (takeFrames gives no frames then).
     int addItemFrame(const PrintFrame& frame, const QDateTime& now);
 
-    // Descriptions never hold tabs or line breaks: they would split archive
-    // lines and word list entries.
-    static QString cleanDescription(QString text);
+    // Descriptions never hold tabs or line breaks (cleanDescription).
     void setDescription(int row, const QString& text);
     // The end of an edit: the text goes into the cell and is learned. Returns
     // true when the word list grew and its file must be saved.
     bool finishDescription(int row, const QString& text);
 
     // The print action. Builds the ticket text, archives it when saving on
-    // print, hands it to `print` (the printer or the preview), then starts a
-    // new ticket. Anything `print` throws keeps the ticket and goes on up.
-    // Weighings booked while `print` runs (a modal preview, a timer tick) are
+    // print, hands it to `step` (the printer or the preview), then starts a
+    // new ticket. Anything `step` throws keeps the ticket and goes on up.
+    // Weighings booked while `step` runs (a modal preview, a timer tick) are
     // held and booked on the ticket that follows, never erased or printed.
+    // No print starts while one runs (a second click queued behind the
+    // first, a total frame): it does nothing and returns false.
     using PrintStep = std::function<void(const QStringList& lines)>;
-    void print(const QDateTime& now, const PrintStep& print);
+    bool print(const QDateTime& now, const PrintStep& step);
     bool printing() const { return m_printing; }
     // The total frame: the last totals line, then the print action with the
     // reset of print-frame mode; a print that fails puts the ticket back.
-    void printTotalFrame(const PrintFrame& frame, const QDateTime& now, const PrintStep& print);
+    bool printTotalFrame(const PrintFrame& frame, const QDateTime& now, const PrintStep& step);
 
     // Counts every change of the ticket, so that the window knows when to
     // write the unprinted-rows file again.
@@ -122,12 +128,10 @@ public:
 
 private:
     struct Held {
-        bool fromFrame = false;
-        QString sequence;
         QString weight;
         QDateTime when;
     };
-    void printWith(const QDateTime& now, const PrintStep& print,
+    void printWith(const QDateTime& now, const PrintStep& step,
                    TicketGrid::TotalsWriter resetWriter);
     void bookHeld();
 

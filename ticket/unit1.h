@@ -120,6 +120,8 @@ private:
     void selectDescriptionOfLastBodyRow();
     void showWeighing(int firstChangedRow);
     void afterPrint();
+    // Print-frame mode: what came in while a print ran.
+    void decodeWaitingFrames();
     void endDescriptionEdit();
     void saveWords();
     void buildControls();

@@ -189,6 +189,10 @@ private slots:
     void settingsDialogOkAppliesAtOnce();
     void aWeightThatIsNotLiveIsNeverBooked();
     void settingsStayStoredWhenThePortCannotOpenAfterOk();
+    void framesDuringAPrintMakeTheNextTicket();
+    void aModeChangeLeavesNoStaleText();
+    void anEmptyDescriptionStaysEmpty();
+    void theFirstWeighingAfterAPrintOpensItsDescription();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -931,4 +935,94 @@ void Form1Test::settingsStayStoredWhenThePortCannotOpenAfterOk() {
     QVERIFY(s.messages[1].startsWith(QStringLiteral("Specified device not found")));
     QVERIFY(readFileBytes(s.iniPath()).contains("save=1"));
     QVERIFY(!f->VaComm1->Active());
+}
+
+void Form1Test::framesDuringAPrintMakeTheNextTicket() {
+    Station s("[zobrazeni]\r\nPrintSave=1\r\n");
+    TForm1* f = s.start();
+    // What the channel's handler does with a delivery.
+    auto deliver = [f](const QString& text) {
+        f->receiveBuffer() += text;
+        f->DecodePrintFrame(f->receiveBuffer());
+    };
+    deliver(QStringLiteral("1, 12.50 kg     \r\n"));
+    f->CheckBox1->setChecked(true);
+    int previews = 0;
+    QTimer operatorPrints;
+    operatorPrints.callOnTimeout([&] {
+        if (!f->previewWindow()->isVisible())
+            return;
+        // The next truck's item and the indicator's total arrive while the
+        // operator looks at the first ticket.
+        if (++previews == 1)
+            deliver(QStringLiteral("2, 7.25 kg      \r\n") +
+                    QStringLiteral("CELKEM,   7.25 kg").leftJustified(69) + QStringLiteral("\r\n"));
+        f->previewWindow()->BitBtn1Click();
+    });
+    operatorPrints.start(0);
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QTRY_COMPARE(s.printed.size(), 2);
+    const QString first = s.printed[0].join(QLatin1Char('\n'));
+    const QString second = s.printed[1].join(QLatin1Char('\n'));
+    QVERIFY(first.contains(QStringLiteral("12,50 kg")) && !first.contains(QStringLiteral("7,25")));
+    QVERIFY(second.contains(QStringLiteral("7,25 kg")) &&
+            second.contains(QStringLiteral("Celkem: 1")));
+    QCOMPARE(readFileBytes(paths::archiveFile(kNow.date())),
+             cp1250::encode((s.printed[0] + s.printed[1]).join(QStringLiteral("\r\n")) +
+                            QStringLiteral("\r\n")));
+    QCOMPARE(f->ticket().weighingCount, 0);
+}
+
+void Form1Test::aModeChangeLeavesNoStaleText() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    auto* form3 = new TForm3(f);
+    f->setSettingsDialog(form3);
+    s.send("ST,GS,+0012.3"); // a reading cut by the switch
+    QTRY_COMPARE(f->receiveBuffer(), QStringLiteral("ST,GS,+0012.3"));
+    QTimer::singleShot(0, form3, [&] {
+        form3->findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->click();
+        form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+    });
+    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
+    QVERIFY(!f->session().liveWeight());
+    s.send("1, 12.50 kg     \r\n");
+    s.quietAfter("1, 12.50 kg     \r\n");
+    QTRY_COMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.cell(3, 1), QStringLiteral("12,50 kg"));
+}
+
+void Form1Test::anEmptyDescriptionStaysEmpty() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    writeFileBytes(QStringLiteral("popis.dat"), "Abraka\r\nP\xEDsek\r\n");
+    TForm1* f = s.start();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Tab}) {
+        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+        QTRY_VERIFY(f->ComboBox1->isVisible());
+        s.typeKey(key, key == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\t"));
+        QTRY_VERIFY(!f->ComboBox1->isVisible());
+        QCOMPARE(s.cell(2, s.rows() - 2), QString());
+    }
+    // Typed and then taken back, the text highlights nothing either.
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("P"));
+    s.typeKey(Qt::Key_Backspace, QStringLiteral("\b"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(s.cell(2, s.rows() - 2), QString());
+}
+
+void Form1Test::theFirstWeighingAfterAPrintOpensItsDescription() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("písek"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("štěrk"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("štěrk"));
 }
