@@ -64,10 +64,17 @@ bool TicketSession::decodeWeight(QString& buffer) {
     return reading;
 }
 
+void TicketSession::receive(const QString& text) {
+    if (text.isEmpty())
+        return;
+    m_receiveBuffer += text;
+    m_frameReader.delivered();
+}
+
 QList<PrintFrame> TicketSession::takeFrames(QString& buffer) const {
     if (m_printing)
         return {};
-    return takePrintFrames(buffer, m_unit, conventions().decimalSeparator);
+    return m_frameReader.take(buffer, m_unit, conventions().decimalSeparator);
 }
 
 int TicketSession::capture(const QDateTime& now) {

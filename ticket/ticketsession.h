@@ -67,6 +67,8 @@ public:
     // Receiving. The receive buffer is decoded by the decoder of the current
     // mode after each delivery.
     QString& receiveBuffer() { return m_receiveBuffer; }
+    // A delivery from the line, appended to the receive buffer.
+    void receive(const QString& text);
     const WeightDisplay& display() const { return m_display; }
     void setWeightLabel(const QString& text) { m_display.label = text; }
     // Live-weight mode: returns true when the text held a complete reading.
@@ -82,10 +84,16 @@ public:
     bool unsettled() const {
         return m_liveWeight && m_settledOnly && m_display.state != ScaleState::Stable;
     }
-    // Print-frame mode: every complete frame off the buffer, in order. None
-    // while a print runs: frames wait in the buffer until it has ended, so a
-    // total frame never starts a print inside another one.
+    // Print-frame mode: every frame off the buffer that can no longer grow
+    // into a longer one, in order. What may still grow is held until the
+    // line has been quiet for kPrintFrameHold: takeFrames must then run
+    // again after frameHoldLeft(), unless a delivery comes first. None while
+    // a print runs: frames wait in the buffer until it has ended, so a total
+    // frame never starts a print inside another one.
     QList<PrintFrame> takeFrames(QString& buffer) const;
+    std::chrono::milliseconds frameHoldLeft(const QString& buffer) const {
+        return m_frameReader.untilRelease(buffer);
+    }
 
     // The digit latch: the first digit after Enter records a weighing.
     int digitLatch() const { return m_digitLatch; }
@@ -156,6 +164,7 @@ private:
     QString m_receiveBuffer;
     WeightDisplay m_display;
     LineWatch m_line;
+    PrintFrameReader m_frameReader;
     int m_digitLatch = 0;
     bool m_printing = false;
     std::vector<Held> m_held;

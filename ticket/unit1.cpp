@@ -174,6 +174,9 @@ void TForm1::buildControls() {
     StatusBar1->addWidget(m_lineStatus);
     m_lineTimer = new QTimer(this);
     m_lineTimer->setInterval(250);
+    m_frameHold = new QTimer(this);
+    m_frameHold->setSingleShot(true);
+    m_frameHold->setTimerType(Qt::PreciseTimer);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -200,6 +203,7 @@ void TForm1::connectControls() {
     connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
     connect(m_typingTimer, &QTimer::timeout, this, guarded(&TForm1::keepTicket));
     connect(m_lineTimer, &QTimer::timeout, this, guarded(&TForm1::refreshLine));
+    connect(m_frameHold, &QTimer::timeout, this, guarded(&TForm1::releaseHeldFrames));
     connect(StringGrid1, &TStringGrid::cellSelected, this, [this](int column, int row) {
         atBoundary([&] { StringGrid1SelectCell(column, row); });
     });
@@ -488,7 +492,7 @@ void TForm1::BitBtn4Click() {
 // ---- receiving --------------------------------------------------------
 
 void TForm1::VaComm1RxChar(QObject*, int) {
-    m_session.receiveBuffer() += cp1250::decode(VaComm1->ReadText());
+    m_session.receive(cp1250::decode(VaComm1->ReadText()));
     if (m_session.liveWeight())
         DecodeWeightFrame(m_session.receiveBuffer());
     else
@@ -554,6 +558,18 @@ void TForm1::DecodePrintFrame(QString& buffer) {
     // session gives none during a print); they follow the ones taken here.
     if (!frames.isEmpty())
         DecodePrintFrame(buffer);
+    else if (const auto left = m_session.frameHoldLeft(buffer); left.count() >= 0)
+        m_frameHold->start(left);
+}
+
+// The line has been quiet since text that might have grown into a longer
+// frame came. Text still waiting in the port belongs to that burst and a
+// running print comes first: either way, look again later.
+void TForm1::releaseHeldFrames() {
+    if (m_session.printing() || VaComm1->InQueCount() > 0)
+        m_frameHold->start(kPrintFrameHold);
+    else
+        decodeWaitingFrames();
 }
 
 void TForm1::decodeWaitingFrames() {
