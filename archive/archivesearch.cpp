@@ -36,8 +36,10 @@ ByteMap upperCaseMap(const QLocale& language) {
 }
 
 // A search usually runs many times under one language, and the table takes
-// 256 calls into the locale library to build.
-const ByteMap& cachedUpperCaseMap(const QLocale& language) {
+// 256 calls into the locale library to build. The caller gets its own copy,
+// taken under the lock: a search under another language may rebuild the
+// cache meanwhile.
+ByteMap cachedUpperCaseMap(const QLocale& language) {
     static std::mutex mutex;
     static QString name;
     static ByteMap map;
@@ -89,7 +91,7 @@ int findArchiveRow(const ArchiveTable& table, int currentRow, const ArchiveSearc
     if (search.text.isEmpty())
         return -1;
     static const ByteMap identity = identityMap();
-    const ByteMap& map = search.matchCase ? identity : cachedUpperCaseMap(language);
+    const ByteMap map = search.matchCase ? identity : cachedUpperCaseMap(language);
 
     const QByteArray encoded = cp1250::encode(search.text);
     if (cp1250::decode(encoded) != search.text)

@@ -1,9 +1,11 @@
 #include "archive/unit4.h"
 
+#include "archive/archivecsv.h"
 #include "archive/archivegrid.h"
 #include "archive/archiveloader.h"
 #include "archive/archivesearch.h"
 #include "platform/apperror.h"
+#include "platform/boundary.h"
 #include "platform/clock.h"
 #include "platform/formfont.h"
 #include "platform/localeconventions.h"
@@ -14,9 +16,13 @@
 #include "ticket/barlayout.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include <array>
@@ -37,9 +43,39 @@ QString asCaption(QString text) {
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
+const QString kExportTitle = QStringLiteral("Exportovat do CSV");
+
+QString askSaveName(QWidget* parent, const QString& suggested) {
+    QFileDialog dialog(parent, kExportTitle);
+    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(
+        {QStringLiteral("Soubory CSV (*.csv)"), QStringLiteral("Všechny soubory (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Složka:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Název souboru:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Typ souboru:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Uložit"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Zrušit"));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString exportFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+// Short captions keep one width, so that the bar does not jump about from
+// one load to the next; a longer one widens its box to show whole.
+constexpr int kColumnBoxWidth = 84;
+
 } // namespace
 
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
+    m_askSaveName = [this](const QString& suggested) { return askSaveName(this, suggested); };
     buildControls();
     qApp->installEventFilter(this);
 }
@@ -63,6 +99,12 @@ void TForm4::buildControls() {
     layout->addWidget(Panel1);
     StringGrid1 = new TArchiveGrid(this);
     layout->addWidget(StringGrid1, 1);
+    // The export sits under the grid, so that the top bar keeps its
+    // controls and their spacing.
+    Panel5 = new QFrame(this);
+    Panel5->setObjectName(QStringLiteral("Panel5"));
+    Panel5->setFont(formFontPoints(8));
+    layout->addWidget(Panel5);
 
     auto panel = [this](const char* name) {
         auto* p = new QFrame(Panel1);
@@ -132,23 +174,28 @@ void TForm4::buildControls() {
     CheckBox6->move(x, 34);
     Panel2->setGeometry(0, 4, x + std::max(CheckBox5->width(), CheckBox6->width()) + 6, 57);
 
-    // The captions follow each load; the boxes keep one width so that the
-    // bar does not jump about.
+    // The captions follow each load (layOutColumnBoxes).
     Panel4 = panel("Panel4");
-    CheckBox1 = checkBox(Panel4, "CheckBox1", QString(), 84);
-    CheckBox2 = checkBox(Panel4, "CheckBox2", QString(), 84);
-    CheckBox3 = checkBox(Panel4, "CheckBox3", QString(), 84);
-    CheckBox4 = checkBox(Panel4, "CheckBox4", QString(), 84);
-    CheckBox1->move(6, 10);
-    CheckBox2->move(94, 10);
-    CheckBox3->move(6, 34);
-    CheckBox4->move(94, 34);
+    CheckBox1 = checkBox(Panel4, "CheckBox1", QString(), kColumnBoxWidth);
+    CheckBox2 = checkBox(Panel4, "CheckBox2", QString(), kColumnBoxWidth);
+    CheckBox3 = checkBox(Panel4, "CheckBox3", QString(), kColumnBoxWidth);
+    CheckBox4 = checkBox(Panel4, "CheckBox4", QString(), kColumnBoxWidth);
     for (int c = 0; c < ArchiveTable::kColumns; ++c)
         columnCheckBox(c)->setChecked(true);
-    Panel4->setGeometry(0, 4, 184, 57);
+    Panel4->move(0, 4);
+    layOutColumnBoxes();
 
     BitBtn1 = button(Panel1, "BitBtn1", QStringLiteral("Konec"), 60);
     BitBtn1->move(0, 20);
+
+    BitBtn4 = button(Panel5, "BitBtn4", u'&' + kExportTitle + u'…', 120);
+    BitBtn4->setAccessibleName(kExportTitle + u'…');
+    BitBtn4->setFixedSize(BitBtn4->size());
+    BitBtn4->setEnabled(false);
+    auto* bottom = new QHBoxLayout(Panel5);
+    bottom->setContentsMargins(6, 4, 6, 4);
+    bottom->addStretch();
+    bottom->addWidget(BitBtn4);
 
     setTabOrder(LabeledEdit1, BitBtn2);
     setTabOrder(BitBtn2, CheckBox5);
@@ -162,10 +209,13 @@ void TForm4::buildControls() {
     setTabOrder(DateTimePicker2, BitBtn3);
     setTabOrder(BitBtn3, BitBtn1);
     setTabOrder(BitBtn1, StringGrid1);
+    setTabOrder(StringGrid1, BitBtn4);
 
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm4::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TForm4::BitBtn3Click);
+    connect(BitBtn4, &QPushButton::clicked, this,
+            [this] { atBoundary([this] { BitBtn4Click(); }); });
     connect(DateTimePicker1, &QDateEdit::dateChanged, this, &TForm4::DateTimePicker1Change);
     connect(DateTimePicker2, &QDateEdit::dateChanged, this, &TForm4::DateTimePicker1Change);
 }
@@ -284,7 +334,44 @@ void TForm4::showLoaded(ArchiveTable&& table) {
         anyColumn = anyColumn || !caption.isEmpty();
     }
     Panel2->setHidden(!anyColumn);
+    BitBtn4->setEnabled(!StringGrid1->table().isEmpty());
+    layOutColumnBoxes();
     FormResize();
+}
+
+void TForm4::layOutColumnBoxes() {
+    // Two rows of two: columns 0 and 1 above, 2 and 3 below, each pair of
+    // the same column as wide as its wider caption.
+    for (int c = 0; c < ArchiveTable::kColumns; ++c) {
+        QCheckBox* box = columnCheckBox(c);
+        box->resize(std::max(kColumnBoxWidth, box->sizeHint().width()), box->height());
+    }
+    const int left = std::max(CheckBox1->width(), CheckBox3->width());
+    const int right = std::max(CheckBox2->width(), CheckBox4->width());
+    CheckBox1->move(6, 10);
+    CheckBox3->move(6, 34);
+    CheckBox2->move(6 + left + 4, 10);
+    CheckBox4->move(6 + left + 4, 34);
+    Panel4->resize(6 + left + 4 + right + 6, 57);
+}
+
+// ---- export -----------------------------------------------------------
+
+void TForm4::BitBtn4Click() {
+    const QString suggested =
+        QDir(exportFolder())
+            .filePath(archiveCsvFileName(DateTimePicker1->date(), DateTimePicker2->date()));
+    const QString path = m_askSaveName ? m_askSaveName(suggested) : QString();
+    if (path.isEmpty())
+        return;
+    QString message;
+    bool written = false;
+    {
+        const BusyCursor busy;
+        written = writeArchiveCsv(StringGrid1->table(), path, message);
+    }
+    if (!written)
+        showError(message);
 }
 
 // ---- searching and keys -----------------------------------------------

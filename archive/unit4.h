@@ -3,9 +3,10 @@
 // The archive browser "Archív": created when the operator opens it, shown
 // modally and destroyed when it closes. It loads the archive files of the
 // days between its two date pickers into StringGrid1 and searches the loaded
-// rows. Loading, the row store, searching and row colouring are plain code
-// (archiveloader, archivetable, archivesearch); these slots read the
-// controls, call it and apply the results. Keys pass through the window
+// rows, and exports them for a spreadsheet. Loading, the row store,
+// searching, row colouring and the export file are plain code (archiveloader,
+// archivetable, archivesearch, archivecsv); these slots read the controls,
+// call it and apply the results. Keys pass through the window
 // first (see eventFilter), so the arrows move the grid from the search box.
 
 #include "archive/archivetable.h"
@@ -16,6 +17,8 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <functional>
 
 class TArchiveGrid;
 class QKeyEvent;
@@ -44,6 +47,14 @@ public:
     QCheckBox* CheckBox4 = nullptr;
     QPushButton* BitBtn1 = nullptr; // Konec
     TArchiveGrid* StringGrid1 = nullptr;
+    QFrame* Panel5 = nullptr;       // below the grid
+    QPushButton* BitBtn4 = nullptr; // Exportovat do CSV…
+
+    // Asks where the export goes, offering `suggested` (a full path); an
+    // empty answer cancels. By default the save dialog; tests put an answer
+    // here so that nothing blocks.
+    using SaveNameFunction = std::function<QString(const QString& suggested)>;
+    void setSaveNameFunction(SaveNameFunction ask) { m_askSaveName = std::move(ask); }
 
     // Shows rows that were loaded elsewhere as a load would (title row,
     // column check boxes, layout); BitBtn3Click ends with it.
@@ -55,6 +66,7 @@ public slots:
     void BitBtn3Click();
     void DateTimePicker1Change();
     void BitBtn2Click();
+    void BitBtn4Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,6 +81,8 @@ private:
     bool LabeledEdit1KeyPress(QKeyEvent* event);
     void buildControls();
     QCheckBox* columnCheckBox(int column) const;
+    void layOutColumnBoxes();
 
     bool m_closed = false;
+    SaveNameFunction m_askSaveName;
 };

@@ -1,5 +1,7 @@
 #include "link/printframe.h"
 
+#include "platform/clock.h"
+
 #include <iterator>
 #include <vector>
 
@@ -110,13 +112,19 @@ struct Step {
 
 // The best cut of every suffix of the buffer, computed from the back so that
 // each position's choice depends only on the text from there on.
-std::vector<Step> planCuts(const QString& buffer) {
+std::vector<Step> planCuts(const QString& buffer, bool lineQuiet) {
     const qsizetype n = buffer.size();
     std::vector<Step> plan(size_t(n) + 1);
     for (qsizetype p = n - 1; p >= 0; --p) {
+        const bool insideNoise = buffer[p] == kInsideNoise;
+        // Text that may still grow into a longer frame waits for the rest of
+        // its burst, even where a shorter frame ends in it already.
+        if (!insideNoise && !lineQuiet && canStillBecomeFrame(buffer, p)) {
+            plan[size_t(p)] = {Step::Action::Keep, n - p, 0, n - p, 0};
+            continue;
+        }
         Step best;
         bool found = false;
-        const bool insideNoise = buffer[p] == kInsideNoise;
         // Longer frames first, so equal costs keep a multi-line frame whole.
         for (auto it = std::rbegin(kFrameLengths); !insideNoise && it != std::rend(kFrameLengths);
              ++it) {
@@ -127,13 +135,6 @@ std::vector<Step> planCuts(const QString& buffer) {
             Step candidate{Step::Action::Frame, length, rest.dropped, rest.kept, rest.frames + 1};
             if (!found || candidate.cheaperThan(best)) {
                 best = candidate;
-                found = true;
-            }
-        }
-        if (!insideNoise && canStillBecomeFrame(buffer, p)) {
-            Step keep{Step::Action::Keep, n - p, 0, n - p, 0};
-            if (!found || keep.cheaperThan(best)) {
-                best = keep;
                 found = true;
             }
         }
@@ -151,9 +152,10 @@ std::vector<Step> planCuts(const QString& buffer) {
 
 } // namespace
 
-QList<PrintFrame> takePrintFrames(QString& buffer, const QString& unit, QChar decimalSeparator) {
+QList<PrintFrame> takePrintFrames(QString& buffer, const QString& unit, QChar decimalSeparator,
+                                  bool lineQuiet) {
     QList<PrintFrame> frames;
-    const std::vector<Step> plan = planCuts(buffer);
+    const std::vector<Step> plan = planCuts(buffer, lineQuiet);
     qsizetype p = 0;
     bool noiseRunsOn = false; // the last text dropped is a line not yet ended
     for (;;) {
@@ -168,10 +170,28 @@ QList<PrintFrame> takePrintFrames(QString& buffer, const QString& unit, QChar de
     }
     const bool endsInCr = buffer.endsWith(QLatin1Char('\r'));
     buffer.remove(0, p);
-    if (noiseRunsOn) {
+    // After a quiet line the next text starts a new burst, so a noise line
+    // does not run on into it.
+    if (noiseRunsOn && !lineQuiet) {
         buffer = kInsideNoise;
         if (endsInCr) // may be the first half of the line end
             buffer += QLatin1Char('\r');
     }
     return frames;
+}
+
+void PrintFrameReader::delivered() {
+    m_lastDelivery = clock_::monotonic();
+}
+
+bool PrintFrameReader::lineQuiet() const {
+    return !m_lastDelivery || clock_::monotonic() - *m_lastDelivery >= kPrintFrameHold;
+}
+
+std::chrono::milliseconds PrintFrameReader::untilRelease(const QString& buffer) const {
+    if (buffer.isEmpty())
+        return std::chrono::milliseconds(-1);
+    if (lineQuiet())
+        return std::chrono::milliseconds(0);
+    return *m_lastDelivery + kPrintFrameHold - clock_::monotonic();
 }

@@ -11,12 +11,14 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -41,6 +43,20 @@ EVaCommError dcbError(int err, const QString& detail = {}) {
     if (!detail.isEmpty())
         text += QStringLiteral(" (") + detail + QLatin1Char(')');
     return EVaCommError(text);
+}
+
+// The operator reads the channel's English text to the administrator; the
+// one thing they can act on themselves is knowing whom to ask for what.
+QString missingRightsSentence(const QString& path) {
+    QString group = QStringLiteral("dialout");
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        if (const struct group* g = ::getgrgid(st.st_gid); g && st.st_gid != 0)
+            group = QString::fromLocal8Bit(g->gr_name);
+    return QStringLiteral("Uživatel nemá právo používat sériovou linku váhy: správce ho musí "
+                          "přidat do skupiny %1 a uživatel se pak musí odhlásit a znovu "
+                          "přihlásit.")
+        .arg(group);
 }
 
 EVaCommError notAvailable(const QString& what) {
@@ -326,10 +342,13 @@ int openPort(const QString& portName, const QString& path) {
     const QString names =
         samePath ? portName : portName + QStringLiteral(" (") + path + QLatin1Char(')');
     auto cantOpen = [&](int code) {
-        return EVaCommError(QStringLiteral("Can't open specified device %1 (Error %2, %3)")
-                                .arg(names)
-                                .arg(code)
-                                .arg(wholefile::systemReason(code)));
+        QString text = QStringLiteral("Can't open specified device %1 (Error %2, %3)")
+                           .arg(names)
+                           .arg(code)
+                           .arg(wholefile::systemReason(code));
+        if (code == EACCES || code == EPERM)
+            text += u'\n' + missingRightsSentence(path.isEmpty() ? portName : path);
+        return EVaCommError(text);
     };
     if (fd < 0)
         throw cantOpen(err);

@@ -51,9 +51,11 @@ bool fileExists(const QString& path) {
     return info.exists() && !info.isDir();
 }
 
+// The umask decides who else may append: at a station the operators share
+// one archive (their umask leaves the group its write right).
 void createEmpty(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd >= 0)
         ::close(fd);
 }

@@ -13,11 +13,12 @@
 namespace {
 
 // Read-only is enough for flock, and opening an existing file this way
-// changes nothing in it.
+// changes nothing in it. The umask decides the mode, as for every file of a
+// station folder that several operators share.
 int openLockFile(const QString& path) {
     int fd;
     do
-        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
     return fd;
 }

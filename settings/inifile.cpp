@@ -218,6 +218,11 @@ IniFile::IniFile(QString path) : m_path(std::move(path)), m_data(std::make_uniqu
 
 IniFile::~IniFile() = default;
 
+bool IniFile::hasKey(const QString& section, const QString& key) const {
+    const auto range = findSection(m_data->lines, section);
+    return range && findKey(m_data->lines, *range, key);
+}
+
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
     QString value;
     const auto range = findSection(m_data->lines, section);

@@ -35,6 +35,8 @@ public:
 
     const QString& path() const { return m_path; }
 
+    // Whether the section holds the key, an empty value included.
+    bool hasKey(const QString& section, const QString& key) const;
     QString readString(const QString& section, const QString& key, const QString& def) const;
     int readInteger(const QString& section, const QString& key, int def) const;
     bool readBool(const QString& section, const QString& key, bool def) const;

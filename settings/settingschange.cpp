@@ -21,14 +21,16 @@ SettingsChange settingsChangeFrom(const SettingsDialogValues& v, int shownTimeWi
     change.descriptionColumnWidth = s.showDescription ? shownDescriptionWidth : -1;
     change.previewWidth =
         previewWidthFor(change.timeColumnWidth, change.descriptionColumnWidth, s.descriptionLength);
-    // A period beyond what a timer can count (about 24 days) waits as long
-    // as it can instead of wrapping round to a short or negative interval.
-    const long long interval = 1000LL * s.period;
-    change.timerInterval = interval > 0 ? int(std::min<long long>(interval, INT_MAX)) : 0;
+    change.timerInterval = timerIntervalFor(s.period);
     change.words = v.words;
     change.headerText = printedTextFor(s.header, v.headerLines);
     change.footerText = printedTextFor(s.footer, v.footerLines);
     return change;
+}
+
+int timerIntervalFor(int periodSeconds) {
+    const long long interval = 1000LL * periodSeconds;
+    return interval > 0 ? int(std::min<long long>(interval, INT_MAX)) : 0;
 }
 
 int previewWidthFor(int timeColumnWidth, int descriptionColumnWidth, int descriptionLength) {

@@ -47,6 +47,11 @@ struct SettingsChange {
 SettingsChange settingsChangeFrom(const SettingsDialogValues& values, int shownTimeWidth,
                                   int shownDescriptionWidth);
 
+// The automatic write timer's interval for a period in seconds: 0 (off) for
+// a period below 1, and a period beyond what a timer can count (about 24
+// days) waits as long as it can instead of wrapping round.
+int timerIntervalFor(int periodSeconds);
+
 // The preview window is as wide as a printed line: 25 characters of sequence
 // number and weight, 13 for the time, the description's length and 5.
 int previewWidthFor(int timeColumnWidth, int descriptionColumnWidth, int descriptionLength);

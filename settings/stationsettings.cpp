@@ -22,14 +22,8 @@ QString widthKey(int column) {
 // The stored text, and whether the key is there at all: the main window and
 // the dialog default a missing text differently.
 QString readStored(const IniFile& ini, const QString& key, bool& present) {
-    const QString a = ini.readString(kZobrazeni, key, QStringLiteral("\x01"));
-    const QString b = ini.readString(kZobrazeni, key, QStringLiteral("\x02"));
-    present = a == b;
-    return present ? a : QString();
-}
-
-int clampLength(int length) {
-    return length < 1 ? 0 : std::min(length, kMaximumDescriptionLength);
+    present = ini.hasKey(kZobrazeni, key);
+    return present ? ini.readString(kZobrazeni, key, QString()) : QString();
 }
 
 QSize atLeast(QSize size, QSize minimum) {
@@ -53,6 +47,7 @@ StationSettings readStationSettings(const IniFile& ini) {
     s.saveOnPrint = ini.readBool(kZobrazeni, QStringLiteral("PrintSave"), false);
     s.keepUnprinted = ini.readBool(kZobrazeni, QStringLiteral("save"), false);
     s.sequenceNumbers = ini.readBool(kZobrazeni, QStringLiteral("poradCislo"), true);
+    s.settledOnly = ini.readBool(kZobrazeni, QStringLiteral("jenUstalene"), false);
     s.header = ini.readBool(kZobrazeni, QStringLiteral("Zahlavi"), false);
     s.footer = ini.readBool(kZobrazeni, QStringLiteral("Zapati"), false);
     s.headerStored = readStored(ini, kHeaderKey, s.headerStoredPresent);
@@ -67,11 +62,15 @@ StationSettings readStationSettings(const IniFile& ini) {
 }
 
 StationSettings clampSettings(StationSettings s) {
-    s.descriptionLength = clampLength(s.descriptionLength);
+    s.descriptionLength = descriptionLimitFor(s.descriptionLength);
     s.windowSize = atLeast(s.windowSize, kMinimumWindow);
     s.previewSize = atLeast(s.previewSize, kMinimumPreview);
     s.timeout = std::max(0, s.timeout);
     return s;
+}
+
+int descriptionLimitFor(int length) {
+    return length < 1 ? 0 : std::min(length, kMaximumDescriptionLength);
 }
 
 QSize clampToScreen(QSize size, QSize minimum, QSize available) {

@@ -29,6 +29,9 @@ struct StationSettings {
     bool saveOnPrint = false;
     bool keepUnprinted = false; // save
     bool sequenceNumbers = true;
+    // jenUstalene: live-weight mode books only a reading the indicator
+    // reports as stable. Not in the dialog; set in the file.
+    bool settledOnly = false;
     bool header = false;
     bool footer = false;
     // The stored (encoded) header and footer texts; empty when the key is missing.
@@ -62,6 +65,8 @@ inline constexpr QSize kMinimumWindow{120, 100};
 inline constexpr QSize kMinimumPreview{120, 100};
 inline constexpr int kMaximumDescriptionLength = 255;
 StationSettings clampSettings(StationSettings settings);
+// A description length as the ticket takes it, by the rule above.
+int descriptionLimitFor(int length);
 // At most the screen's available area; a null size leaves the value as it is.
 QSize clampToScreen(QSize size, QSize minimum, QSize available);
 

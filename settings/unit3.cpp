@@ -1,5 +1,6 @@
 #include "settings/unit3.h"
 
+#include "output/printersetup.h"
 #include "output/ticketprinter.h"
 #include "platform/apperror.h"
 #include "platform/formfont.h"
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -35,18 +35,15 @@ constexpr int kRow = 19; // the options panel's row pitch
 constexpr int kLeft = 8;
 constexpr int kIndent = 24;
 
-template <class Control> void setCaption(Control* control, const QString& caption) {
-    control->setText(caption);
-    control->setAccessibleName(caption);
-}
-
 template <class Control>
 Control* make(QWidget* parent, const char* name, const QString& caption = {}) {
     auto* control = new Control(parent);
     control->setObjectName(QLatin1String(name));
+    // No accessible name of our own: Qt names a button or check box by its
+    // caption without the access-key mark, and follows a changed caption.
     if constexpr (requires { control->setText(caption); })
         if (!caption.isEmpty())
-            setCaption(control, caption);
+            control->setText(caption);
     return control;
 }
 
@@ -99,11 +96,7 @@ int TRxSpinEdit::valueFromText(const QString& text) const {
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     // The chosen printer is kept in currentPrinter() itself, so printing
     // uses it for the rest of the run.
-    m_printerSetup = [this](QPrinter& printer) {
-        QPrintDialog PrinterSetupDialog1(&printer, this);
-        PrinterSetupDialog1.setObjectName(QStringLiteral("PrinterSetupDialog1"));
-        PrinterSetupDialog1.exec();
-    };
+    m_printerSetup = [this](QPrinter& printer) { choosePrinter(printer, this); };
     FormCreate();
 }
 
@@ -410,6 +403,6 @@ void TForm3::setPanelShown(QFrame* panel, bool shown) {
 
 void TForm3::setWordListShown(bool shown) {
     setPanelShown(Panel3, shown);
-    setCaption(BitBtn3, shown ? QStringLiteral("&Schovat") : QStringLiteral("&Upravit"));
+    BitBtn3->setText(shown ? QStringLiteral("&Schovat") : QStringLiteral("&Upravit"));
     BitBtn3->setToolTip(shown ? QStringLiteral("&Upravit") : QStringLiteral("&Schovat"));
 }

@@ -60,8 +60,8 @@ public:
     using ApplyFunction = std::function<void(const SettingsChange&)>;
     void setApplyFunction(ApplyFunction apply) { m_apply = std::move(apply); }
 
-    // What "&Tiskárny" runs on currentPrinter(); by default the platform's
-    // printer setup dialog. Tests put a recorder here so nothing blocks.
+    // What "&Tiskárny" runs on currentPrinter(); by default the printer
+    // choice of output/printersetup.h. Tests put a recorder here so nothing blocks.
     using PrinterSetupFunction = std::function<void(QPrinter&)>;
     void setPrinterSetupFunction(PrinterSetupFunction setup) { m_printerSetup = std::move(setup); }
 

@@ -60,7 +60,9 @@ void TDescriptionCombo::showPopup() {
     placeList();
     m_list->show();
     m_list->raise();
-    highlightPrefix(currentText());
+    // Only typing highlights: Enter on a list just dropped down keeps the
+    // text the operator had, even an empty one.
+    m_list->setCurrentIndex(QModelIndex());
 }
 
 void TDescriptionCombo::hidePopup() {
@@ -86,6 +88,9 @@ void TDescriptionCombo::hideEvent(QHideEvent* event) {
 void TDescriptionCombo::highlightPrefix(const QString& text) {
     if (!m_list)
         return;
+    m_list->setCurrentIndex(QModelIndex());
+    if (text.isEmpty())
+        return; // every entry begins with nothing; none was chosen
     const LocaleConventions& lc = conventions();
     const QString wanted = lc.toUpper(text);
     for (int i = 0; i < count(); ++i) {
@@ -95,7 +100,6 @@ void TDescriptionCombo::highlightPrefix(const QString& text) {
             return;
         }
     }
-    m_list->setCurrentIndex(QModelIndex());
 }
 
 void TDescriptionCombo::placeList() {

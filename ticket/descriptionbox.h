@@ -9,7 +9,8 @@
 // child of the window instead of Qt's popup, because a popup takes the
 // keyboard: here the operator keeps typing into the text field while the
 // list is down, and the first entry that begins with the typed text is
-// highlighted.
+// highlighted. Nothing is highlighted until the operator types, nor while
+// the text is empty, so Enter never puts an unchosen word on the ticket.
 class TDescriptionCombo : public QComboBox {
     Q_OBJECT
 public:

@@ -18,10 +18,7 @@ bool storable(const QString& text) {
 
 DescriptionEdit vetDescriptionEdit(const QString& before, const QString& after, int cursor,
                                    int limit) {
-    QString text = after;
-    for (QChar& ch : text)
-        if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'))
-            ch = QLatin1Char(' ');
+    QString text = cleanDescription(after);
     if (!storable(text))
         return {before, int(std::min<qsizetype>(cursor, before.size()))};
     cursor = int(std::clamp<qsizetype>(cursor, 0, text.size()));
@@ -37,6 +34,13 @@ DescriptionEdit vetDescriptionEdit(const QString& before, const QString& after, 
             text.truncate(allowed);
     }
     return {text, int(std::min<qsizetype>(cursor, text.size()))};
+}
+
+QString cleanDescription(QString text) {
+    for (QChar& ch : text)
+        if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'))
+            ch = QLatin1Char(' ');
+    return text;
 }
 
 bool isTypedCharacter(const QString& keyText) {

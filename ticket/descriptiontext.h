@@ -16,6 +16,10 @@ struct DescriptionEdit {
 DescriptionEdit vetDescriptionEdit(const QString& before, const QString& after, int cursor,
                                    int limit);
 
+// Every description the ticket takes, typed, pasted or read back from a
+// file: tabs and line breaks become blanks.
+QString cleanDescription(QString text);
+
 // Whether a key's text counts as a typed character for the typing limit:
 // printable characters and Backspace, but not Delete (which X11 delivers as
 // the character 0x7F).

@@ -5,6 +5,7 @@
 #include "platform/localeconventions.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/qttranslations.h"
 #include "platform/runlock.h"
 #include "platform/shutdownsignals.h"
 #include "settings/unit3.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     WeighApplication app(argc, argv);
     setConventions(LocaleConventions::fromSystem());
     installMessageBoxSink();
+    if (QString why; !installQtTranslations(why))
+        std::fprintf(stderr, "Qt's texts stay English: %s\n", why.toLocal8Bit().constData());
 
     // Before any file of the folder is read or written. A folder where no
     // lock can be had (read-only, no locking) still runs the program.

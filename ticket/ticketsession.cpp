@@ -9,6 +9,7 @@
 #include "platform/numbers.h"
 #include "settings/stationsettings.h"
 #include "settings/storedtext.h"
+#include "ticket/descriptiontext.h"
 #include "ticket/wordlist.h"
 
 #include <QCollator>
@@ -36,6 +37,17 @@ void TicketSession::applySettings(const StationSettings& s) {
     m_sequenceNumbers = s.sequenceNumbers;
     setDescriptionLimit(s.descriptionLength);
     m_line.setTimeout(s.timeout);
+    m_settledOnly = s.settledOnly;
+}
+
+void TicketSession::setLiveWeight(bool on) {
+    if (on != m_liveWeight)
+        m_receiveBuffer.clear();
+    m_liveWeight = on;
+}
+
+void TicketSession::setDescriptionLimit(int length) {
+    m_descriptionLimit = descriptionLimitFor(length);
 }
 
 void TicketSession::setWords(QStringList words) {
@@ -54,18 +66,29 @@ bool TicketSession::decodeWeight(QString& buffer) {
     return reading;
 }
 
+void TicketSession::receive(const QString& text) {
+    if (text.isEmpty())
+        return;
+    m_receiveBuffer += text;
+    m_frameReader.delivered();
+}
+
 QList<PrintFrame> TicketSession::takeFrames(QString& buffer) const {
-    return takePrintFrames(buffer, m_unit, conventions().decimalSeparator);
+    if (m_printing)
+        return {};
+    return m_frameReader.take(buffer, m_unit, conventions().decimalSeparator);
 }
 
 int TicketSession::capture(const QDateTime& now) {
     if (lineSilent())
         throw AppError(kLineSilentRefusal);
+    if (unsettled())
+        throw AppError(kUnsettledRefusal);
     const QString weight = m_display.label;
     if (m_printing) {
         if (!weight.isEmpty())
             weightTextToDecimal(weight, m_unit); // refuse it now, while the operator is there
-        m_held.push_back({false, QString(), weight, now});
+        m_held.push_back({weight, now});
         return -1;
     }
     const int row =
@@ -76,24 +99,11 @@ int TicketSession::capture(const QDateTime& now) {
 }
 
 int TicketSession::addItemFrame(const PrintFrame& frame, const QDateTime& now) {
-    if (m_printing) {
-        if (!frame.weight.isEmpty())
-            weightTextToDecimal(frame.weight, m_unit);
-        m_held.push_back({true, frame.sequence, frame.weight, now});
-        return -1;
-    }
     const int row =
         m_grid.addWeighing(frame.sequence, conventions().formatTime(now.time()), frame.weight,
                            TicketGrid::TotalsWriter::ItemFrame, now, m_unit);
     touch();
     return row;
-}
-
-QString TicketSession::cleanDescription(QString text) {
-    for (QChar& ch : text)
-        if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'))
-            ch = QLatin1Char(' ');
-    return text;
 }
 
 void TicketSession::setDescription(int row, const QString& text) {
@@ -112,16 +122,19 @@ bool TicketSession::finishDescription(int row, const QString& text) {
     return learnWord(m_words, clean);
 }
 
-void TicketSession::print(const QDateTime& now, const PrintStep& print) {
+bool TicketSession::print(const QDateTime& now, const PrintStep& step) {
+    if (m_printing)
+        return false;
     try {
-        printWith(now, print, TicketGrid::TotalsWriter::ResetAfterPrint, ticketFingerprint(m_grid));
+        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterPrint, ticketFingerprint(m_grid));
     } catch (...) {
         bookHeld();
         throw;
     }
+    return true;
 }
 
-void TicketSession::printWith(const QDateTime& now, const PrintStep& print,
+void TicketSession::printWith(const QDateTime& now, const PrintStep& step,
                               TicketGrid::TotalsWriter resetWriter, const QByteArray& ticket) {
     TicketLayoutOptions options;
     options.sequenceNumbers = m_sequenceNumbers;
@@ -137,7 +150,7 @@ void TicketSession::printWith(const QDateTime& now, const PrintStep& print,
         if (m_saveOnPrint && !archived && archive(lines, now.date()))
             m_archivedTicket = ticket;
         // After the append, before the print step.
-        print(lines);
+        step(lines);
     } catch (...) {
         m_printing = false;
         if (m_journal)
@@ -193,17 +206,17 @@ void TicketSession::bookHeld() {
     std::vector<Held> held;
     held.swap(m_held);
     for (const Held& h : held) {
-        const QString sequence = h.fromFrame ? h.sequence : QString::number(m_grid.lastRow());
-        m_grid.addWeighing(sequence, conventions().formatTime(h.when.time()), h.weight,
-                           h.fromFrame ? TicketGrid::TotalsWriter::ItemFrame
-                                       : TicketGrid::TotalsWriter::Weighing,
-                           h.when, m_unit);
+        m_grid.addWeighing(QString::number(m_grid.lastRow()),
+                           conventions().formatTime(h.when.time()), h.weight,
+                           TicketGrid::TotalsWriter::Weighing, h.when, m_unit);
         touch();
     }
 }
 
-void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& now,
-                                    const PrintStep& print) {
+bool TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& now,
+                                    const PrintStep& step) {
+    if (m_printing)
+        return false;
     // The rows as the unprinted-rows file holds them, before the frame's
     // totals line joins them.
     const QByteArray ticket = ticketFingerprint(m_grid);
@@ -220,7 +233,7 @@ void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& no
     m_grid.setCell(2, last, QStringLiteral("dne: ") + lc.formatDate(now.date()));
     m_grid.setCell(3, last, frame.weight);
     try {
-        printWith(now, print, TicketGrid::TotalsWriter::ResetAfterTotalFrame, ticket);
+        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterTotalFrame, ticket);
     } catch (...) {
         // Not printed: the ticket goes back to its rows and totals row, so
         // that the operator can print it with the button and later item
@@ -232,4 +245,5 @@ void TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& no
         touch();
         throw;
     }
+    return true;
 }

@@ -39,7 +39,6 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
-#include <limits>
 
 namespace {
 
@@ -70,13 +69,6 @@ QColor okColour(OkLook look) {
         break;
     }
     return kNavy;
-}
-
-int timerInterval(int periodSeconds) {
-    const qint64 ms = qint64(periodSeconds) * 1000;
-    if (ms <= 0)
-        return 0;
-    return int(std::min<qint64>(ms, std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -146,7 +138,6 @@ void TForm1::buildControls() {
     Panel2->setGeometry(0, 8, 127, 33);
     Panel2->setFrameShape(QFrame::NoFrame);
     Panel2->setFont(formFontPixels(16, true));
-    Panel2->setProperty("tag", 0);
     Label1 = new QLabel(Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     // Right-aligned like a label that grows to the left: "Přetíženo" in a
@@ -157,7 +148,6 @@ void TForm1::buildControls() {
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setText(QStringLiteral("OK"));
     SpeedButton1->setGeometry(97, 1, 30, 33);
-    SpeedButton1->setProperty("tag", 0);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setFont(formFontPixels(11, true));
     setTextColour(SpeedButton1, kNavy);
@@ -196,6 +186,9 @@ void TForm1::buildControls() {
     StatusBar1->addWidget(m_lineStatus);
     m_lineTimer = new QTimer(this);
     m_lineTimer->setInterval(250);
+    m_frameHold = new QTimer(this);
+    m_frameHold->setSingleShot(true);
+    m_frameHold->setTimerType(Qt::PreciseTimer);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -208,7 +201,12 @@ void TForm1::connectControls() {
     auto guarded = [this](void (TForm1::*handler)()) {
         return [this, handler] { atBoundary([&] { (this->*handler)(); }); };
     };
-    connect(BitBtn1, &QPushButton::clicked, this, guarded(&TForm1::BitBtn1Click));
+    connect(BitBtn1, &QPushButton::clicked, this, [this] {
+        atBoundary([this] { BitBtn1Click(); });
+        // Frames that came while the ticket printed waited for its end, and
+        // for its error, if any, to be told.
+        atBoundary([this] { decodeWaitingFrames(); });
+    });
     connect(CheckBox1, &QCheckBox::toggled, this, guarded(&TForm1::CheckBox1Click));
     connect(BitBtn2, &QPushButton::clicked, this, guarded(&TForm1::BitBtn2Click));
     connect(BitBtn4, &QPushButton::clicked, this, guarded(&TForm1::BitBtn4Click));
@@ -217,6 +215,7 @@ void TForm1::connectControls() {
     connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
     connect(m_typingTimer, &QTimer::timeout, this, guarded(&TForm1::keepTicket));
     connect(m_lineTimer, &QTimer::timeout, this, guarded(&TForm1::refreshLine));
+    connect(m_frameHold, &QTimer::timeout, this, guarded(&TForm1::releaseHeldFrames));
     connect(StringGrid1, &TStringGrid::cellSelected, this, [this](int column, int row) {
         atBoundary([&] { StringGrid1SelectCell(column, row); });
     });
@@ -291,6 +290,7 @@ void TForm1::applySettings(const SettingsChange& change) {
     setDescriptionLimit(s.descriptionLength);
     m_session.setLiveWeight(s.liveWeight);
     m_session.line().setTimeout(s.timeout);
+    m_session.setSettledOnly(s.settledOnly);
     Timer1->setInterval(change.timerInterval);
     if (change.timerInterval > 0)
         Timer1->start();
@@ -323,8 +323,7 @@ void TForm1::ticketChanged(int firstChangedRow) {
 TicketGrid TForm1::ticketAsSeen() const {
     TicketGrid seen = m_session.grid();
     if (editingInCombo())
-        seen.setCell(m_editingColumn, m_editingRow,
-                     TicketSession::cleanDescription(ComboBox1->currentText()));
+        seen.setCell(m_editingColumn, m_editingRow, cleanDescription(ComboBox1->currentText()));
     return seen;
 }
 
@@ -378,12 +377,12 @@ void TForm1::FormCreate() {
         }
         for (int r = 1; r < grid.lastRow(); ++r)
             grid.setCell(TicketGrid::Description, r,
-                         TicketSession::cleanDescription(grid.cell(TicketGrid::Description, r)));
+                         cleanDescription(grid.cell(TicketGrid::Description, r)));
     }
     const bool printedTicketRead =
         m_session.resumeInterruptedPrint(rowsFile, restoring, clock_::now());
     if (m_session.liveWeight())
-        Timer1->setInterval(timerInterval(settings.period));
+        Timer1->setInterval(timerIntervalFor(settings.period));
     resize(settings.windowSize);
     setDescriptionLimit(settings.descriptionLength);
     VaComm1->setPortNum(settings.port);
@@ -412,7 +411,6 @@ void TForm1::applyMode() {
     Panel2->setVisible(m_session.liveWeight());
     BitBtn4->setVisible(m_session.saveOnPrint());
     ComboBox1->setEnabled(m_session.learnWords());
-    SpeedButton1->setProperty("tag", m_session.digitLatch());
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -510,7 +508,7 @@ void TForm1::BitBtn4Click() {
 // ---- receiving --------------------------------------------------------
 
 void TForm1::VaComm1RxChar(QObject*, int) {
-    m_session.receiveBuffer() += cp1250::decode(VaComm1->ReadText());
+    m_session.receive(cp1250::decode(VaComm1->ReadText()));
     if (m_session.liveWeight())
         DecodeWeightFrame(m_session.receiveBuffer());
     else
@@ -544,20 +542,19 @@ void TForm1::applyDisplay() {
         setTextColour(Label1, display.state == ScaleState::Overloaded ? kRed : kBlack);
     setTextColour(SpeedButton1, okColour(display.okLook));
     SpeedButton1->setEnabled(display.okEnabled);
-    Panel2->setProperty("tag", int(display.state));
 }
 
 // Every complete frame of the delivery is decoded; a frame that fails is
 // reported once and the frames behind it still count.
 void TForm1::DecodePrintFrame(QString& buffer) {
-    for (const PrintFrame& frame : m_session.takeFrames(buffer)) {
+    const QList<PrintFrame> frames = m_session.takeFrames(buffer);
+    for (const PrintFrame& frame : frames) {
         atBoundary([&] {
             const int first = m_session.grid().lastRow();
             if (frame.kind == PrintFrame::Kind::Item) {
                 endDescriptionEdit();
                 StringGrid1->commitOpenEditor();
-                if (m_session.addItemFrame(frame, clock_::now()) < 0)
-                    return; // held until the running print ends
+                m_session.addItemFrame(frame, clock_::now());
                 ticketChanged(first);
                 StringGrid1->setRow(m_session.grid().lastRow());
                 selectDescriptionOfLastBodyRow();
@@ -575,6 +572,27 @@ void TForm1::DecodePrintFrame(QString& buffer) {
             }
         });
     }
+    // Frames that came while a total frame printed waited in the buffer (the
+    // session gives none during a print); they follow the ones taken here.
+    if (!frames.isEmpty())
+        DecodePrintFrame(buffer);
+    else if (const auto left = m_session.frameHoldLeft(buffer); left.count() >= 0)
+        m_frameHold->start(left);
+}
+
+// The line has been quiet since text that might have grown into a longer
+// frame came. Text still waiting in the port belongs to that burst and a
+// running print comes first: either way, look again later.
+void TForm1::releaseHeldFrames() {
+    if (m_session.printing() || VaComm1->InQueCount() > 0)
+        m_frameHold->start(kPrintFrameHold);
+    else
+        decodeWaitingFrames();
+}
+
+void TForm1::decodeWaitingFrames() {
+    if (!m_session.liveWeight())
+        DecodePrintFrame(m_session.receiveBuffer());
 }
 
 // ---- capturing --------------------------------------------------------
@@ -598,8 +616,16 @@ void TForm1::showWeighing(int firstChangedRow) {
 }
 
 void TForm1::selectDescriptionOfLastBodyRow() {
-    StringGrid1->setRow(m_session.grid().lastRow() - 1);
+    const int row = m_session.grid().lastRow() - 1;
+    const bool current = StringGrid1->currentIndex().isValid() && StringGrid1->row() == row &&
+                         StringGrid1->col() == TicketGrid::Description;
+    StringGrid1->setRow(row);
     StringGrid1->setCol(TicketGrid::Description);
+    // Moving onto the cell opens its description entry. The first weighing
+    // after a print lands on the cell that is current already, and the
+    // operator's typing must not go nowhere there either.
+    if (current)
+        StringGrid1SelectCell(TicketGrid::Description, row);
 }
 
 void TForm1::Timer1Timer() {
@@ -629,15 +655,18 @@ TicketSession::PrintStep TForm1::printStep() {
 void TForm1::BitBtn1Click() {
     endDescriptionEdit();
     StringGrid1->commitOpenEditor();
-    keepTicketNow(); // the journal speaks of the rows the file holds
+    if (!m_session.printing())
+        keepTicketNow(); // the journal speaks of the rows the file holds
+    bool printed = false;
     try {
-        m_session.print(clock_::now(), printStep());
+        printed = m_session.print(clock_::now(), printStep());
     } catch (...) {
         ticketChanged(0); // weighings held during the print are on the ticket
         tellJournalFailure();
         throw;
     }
-    afterPrint();
+    if (printed)
+        afterPrint();
 }
 
 void TForm1::afterPrint() {
@@ -788,7 +817,6 @@ bool TForm1::FormKeyPress(QObject* receiver, QKeyEvent* event) {
     if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9') && m_session.digitRecords()) {
         SpeedButton1Click();
         m_session.digitRecorded();
-        SpeedButton1->setProperty("tag", m_session.digitLatch());
         // The digit goes on to the control that has the focus now: the new
         // row's description editor.
         QWidget* focus = QApplication::focusWidget();
@@ -800,7 +828,6 @@ bool TForm1::FormKeyPress(QObject* receiver, QKeyEvent* event) {
         }
     } else if (ch == QLatin1Char('\r')) {
         m_session.enterTyped();
-        SpeedButton1->setProperty("tag", m_session.digitLatch());
     }
     return false;
 }
@@ -852,7 +879,7 @@ bool TForm1::StringGrid1KeyPress(QKeyEvent* event) {
         const int column = StringGrid1->col();
         const int row = StringGrid1->row();
         const QString remembered = grid.cell(column, row);
-        m_session.grid().setCell(column, row, QString());
+        m_session.setDescription(row, QString());
         StringGrid1->ticketModel()->sync(row);
         StringGrid1SelectCell(column, row);
         ComboBox1->setEditText(remembered);

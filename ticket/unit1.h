@@ -115,6 +115,7 @@ private:
     bool FormDialogKey(QKeyEvent* event);
     void applyDisplay();
     void refreshLine();
+    void releaseHeldFrames();
     void applyMode();
     void placeComboOverCell(int column, int row);
     void selectDescriptionOfLastBodyRow();
@@ -124,6 +125,8 @@ private:
     // ticket replaces it, or the file goes.
     void settlePrinted();
     void tellJournalFailure();
+    // Print-frame mode: what came in while a print ran.
+    void decodeWaitingFrames();
     void endDescriptionEdit();
     void saveWords();
     void buildControls();
@@ -139,6 +142,7 @@ private:
     TicketKeeper m_keeper;
     QTimer* m_typingTimer = nullptr; // keeps typed text on disk about a second behind
     QTimer* m_lineTimer = nullptr;   // looks whether the scale still sends
+    QTimer* m_frameHold = nullptr;   // releases frames that could have grown
     QLabel* m_lineStatus = nullptr;
     bool m_listOpened = false;
     bool m_shownOnce = false;

@@ -1,8 +1,9 @@
 // Main window speed, driven through the real TForm1 on a pseudo-terminal:
 // the OK action near the top and deep into a long ticket (the deep one within
 // twice the shallow one), start-up with a 1,000-row unprinted ticket (under
-// 300 ms), and a reading at the far end of the line to the weight label
-// (p99 under 2 ms).
+// 300 ms), a reading at the far end of the line to the weight label (p99
+// under 2 ms), and in print-frame mode a frame's last character to its row
+// (under 200 ms, most of it the wait for a quiet line).
 
 // unit1.h's inline window accessors need TForm2 and TForm3 complete.
 #include "output/unit2.h"
@@ -47,7 +48,7 @@ const QString kUnit = QStringLiteral("kg");
 // scale, and message boxes recorded instead of shown.
 class Station {
 public:
-    explicit Station(const QByteArray& displaySettings = {}) {
+    explicit Station(const QByteArray& displaySettings = {}, bool liveWeight = true) {
         setConventions(LocaleConventions::czech());
         m_previousDir = QDir::currentPath();
         // The word list is looked up in the working folder.
@@ -59,8 +60,8 @@ public:
         cfmakeraw(&raw);
         if (openpty(&m_master, &m_slave, name, &raw, nullptr) != 0)
             qFatal("openpty failed");
-        const QByteArray ini = "[zobrazeni]\r\nstalyPrijem=1\r\n" + displaySettings +
-                               "[COM]\r\ndevice=" + QByteArray(name) +
+        const QByteArray ini = "[zobrazeni]\r\nstalyPrijem=" + QByteArray(liveWeight ? "1" : "0") +
+                               "\r\n" + displaySettings + "[COM]\r\ndevice=" + QByteArray(name) +
                                // One reading before a long run of clicks: the
                                // line must not fall silent under the benchmark.
                                "\r\ntimeout=0\r\n";
@@ -301,6 +302,65 @@ BENCHMARK(BM_ReadingToLabel1)
     ->Args({1000, 1})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+
+// Print-frame mode: a frame's last character at the far end of the line
+// until its row is on the ticket, through the channel, the window and the
+// hold timer that waits for the line to go quiet. Each frame comes as a USB
+// adapter passes it on, 15 characters every 16 ms; the next weighing's frame
+// comes after the row, as the next truck's would. The GUI thread sleeps in
+// its event loop, as in the program.
+void BM_PrintFrameToRow(benchmark::State& state) {
+    const int frames = int(state.range(0));
+    constexpr qsizetype kPiece = 15;
+    Station station({}, false);
+    TForm1* form = station.start();
+    const auto runEventsFor = [](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    std::vector<double> micros;
+    micros.reserve(std::size_t(frames));
+    int lost = 0;
+    for (auto _ : state) {
+        for (int i = 1; i <= frames; ++i) {
+            const QByteArray frame = QStringLiteral("%1, %2 kg")
+                                         .arg(i)
+                                         .arg(i * 10.5, 0, 'f', 2)
+                                         .leftJustified(16)
+                                         .toLatin1() +
+                                     "\r\n";
+            const int rows = form->ticket().bodyRowCount();
+            qsizetype at = 0;
+            for (; frame.size() - at > kPiece; at += kPiece) {
+                station.send(frame.mid(at, kPiece));
+                runEventsFor(16);
+            }
+            QEventLoop loop;
+            QTimer guard; // wakes the loop when the frame is lost
+            guard.setSingleShot(true);
+            guard.start(2000);
+            const auto t0 = Clock::now();
+            if (!station.send(frame.mid(at))) {
+                state.SkipWithError("write to the pseudo-terminal failed");
+                return;
+            }
+            bool arrived = false;
+            while (!(arrived = form->ticket().bodyRowCount() > rows) && guard.isActive())
+                loop.processEvents(QEventLoop::WaitForMoreEvents);
+            const auto t1 = Clock::now();
+            if (!arrived) {
+                ++lost;
+                continue;
+            }
+            micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+        }
+    }
+    if (skipOnMessages(state, station))
+        return;
+    reportLatency(state, micros, lost);
+}
+BENCHMARK(BM_PrintFrameToRow)->Arg(30)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

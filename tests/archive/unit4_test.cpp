@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/wholefile.h"
 #include "settings/inifile.h"
 #include "tests/support/tempdir.h"
 
@@ -14,6 +15,8 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
+
+#include <cerrno>
 
 namespace {
 
@@ -62,6 +65,7 @@ private slots:
     void settingsComeBackAndPickersReload();
     void searchAndKeysFromTheSearchBox();
     void unreadableDayIsReported();
+    void exportWritesTheRowsShownAndAFailedOneKeepsTheOldFile();
 };
 
 void Unit4Test::showLoadsTodayWithTitleRowAndColumnBoxes() {
@@ -184,6 +188,51 @@ void Unit4Test::unreadableDayIsReported() {
     form.DateTimePicker1->setDate(kToday.addDays(-1));
     QCOMPARE(form.StringGrid1->rowCount(), 6);
     QCOMPARE(station.messages.size(), 2);
+}
+
+void Unit4Test::exportWritesTheRowsShownAndAFailedOneKeepsTheOldFile() {
+    Station station;
+    station.writeDay(kToday.addDays(-1), kTicket);
+    station.writeDay(kToday, u"Štěrkovna & syn\r\n"_qs);
+    TForm4 form;
+    const QString target = station.dir.file(u"vážení.csv"_qs);
+    QStringList offered;
+    form.setSaveNameFunction([&](const QString& suggested) {
+        offered.append(suggested);
+        return target;
+    });
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.DateTimePicker1->setDate(kToday.addDays(-1));
+    QTest::keyClick(&form, Qt::Key_E, Qt::AltModifier);
+    QTRY_COMPARE(offered.size(), 1);
+    QCOMPARE(QFileInfo(offered[0]).fileName(), u"archiv_2026-12-06_2026-12-07.csv"_qs);
+    const QByteArray shown = "\xEF\xBB\xBF" + u"Poř.číslo;Popis;Hmotnost;\r\n"
+                                              "1;štěrk;100 kg;\r\n"
+                                              "2;písek;200 kg;\r\n"
+                                              "Celkem 2;;300 kg;\r\n"
+                                              "Dne: 7.12.2026  21:05:09;;;\r\n"
+                                              "Štěrkovna & syn;;;\r\n"_qs.toUtf8();
+    QCOMPARE(readFileBytes(target), shown);
+
+    // The disk is full for the next export.
+    form.StringGrid1->setRow(3);
+    wholefile::setWriteFunction([](int, const void*, std::size_t) -> qint64 {
+        errno = ENOSPC;
+        return -1;
+    });
+    form.BitBtn4->click();
+    wholefile::setWriteFunction({});
+    QCOMPARE(station.messages,
+             QStringList{u"Export do CSV se nezdařil: soubor %1 nelze zapsat (%2)."_qs.arg(
+                 target, wholefile::systemReason(ENOSPC))});
+    QCOMPARE(readFileBytes(target), shown);
+    QCOMPARE(form.StringGrid1->rowCount(), 7);
+    QCOMPARE(form.StringGrid1->row(), 3);
+
+    form.DateTimePicker1->setDate(kToday.addDays(1)); // nothing loaded, nothing to export
+    QVERIFY(!form.BitBtn4->isEnabled());
 }
 
 QTEST_MAIN(Unit4Test)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,10 @@ const PrintCase kPrint[] = {
     {"ItemFilling18", false, 123, 99999.99, "123, 99999.99 kg", 18},
     {"ItemNeeding20", false, 1234, 123456.78, "1234, 123456.78 kg", 20},
     {"ItemTooLong", false, 1, 1e20, "", 0},
-    {"TotalPaddedTo71", true, 3, 37.5, "TOTAL N=3,    37.50 kg", 71},
+    {"TotalOverThreeLines", true, 3, 37.5,
+     "------------------\r\nTOTAL N=3,    37.50 kg\r\n-------------------------", 71},
+    {"TotalWithAWideLine", true, 12345, 1e12,
+     "------------------\r\nTOTAL N=12345,1000000000000.00 kg\r\n--------------", 71},
 };
 
 class PrintFrames : public ::testing::TestWithParam<PrintCase> {};
@@ -118,7 +122,8 @@ const CommandCase kCommands[] = {
      {"mode print", "item 12.5", "item 25", "total", "item 1"},
      {"ST,GS,+   0.000kg\r\n"},
      {"1, 12.50 kg     \r\n", "2, 25.00 kg     \r\n",
-      "TOTAL N=2,    37.50 kg" + std::string(47, ' ') + "\r\n", "1, 1.00 kg      \r\n"}},
+      std::string(18, '-') + "\r\nTOTAL N=2,    37.50 kg\r\n" + std::string(25, '-') + "\r\n",
+      "1, 1.00 kg      \r\n"}},
     {"RawText", {"send A\\r\\n"}, {"ST,GS,+   0.000kg\r\n"}, {"A\r\n"}},
     {"SilentThroughPauses", {"silent", "wait 10", "help"}, {}, {}},
     {"NextCommandEndsSilence", {"silent", "weight 2"}, {"ST,GS,+   2.000kg\r\n"}, {}},
@@ -149,10 +154,31 @@ TEST(SimulatorCommandErrors, RefusedCommandsChangeNothing) {
     indicator::Simulator sim;
     const QByteArray before = sim.livePeriod().join();
     for (const char* bad : {"format 9", "weight x", "burst 0", "split maybe", "mode fast",
-                            "period 1", "frobnicate", "item", "unit"})
+                            "period 1", "frobnicate", "item", "unit", "usb 0", "usb 15 x"})
         EXPECT_FALSE(sim.command(QString::fromLatin1(bad)).error.isEmpty()) << bad;
     EXPECT_EQ(sim.livePeriod().join(), before);
     EXPECT_EQ(sim.mode(), indicator::Mode::Live);
+    EXPECT_EQ(sim.usbPiece(), 0);
+}
+
+// Behind a USB adapter nothing is lost, no piece is longer than asked, and
+// over a few totals a cut falls right behind each inner line: the case a
+// station behind an adapter must get right.
+TEST(SimulatorUsb, PiecesCutTotalsBehindTheirInnerLines) {
+    indicator::Simulator sim;
+    ASSERT_TRUE(sim.command(QStringLiteral("usb on")).error.isEmpty());
+    const QByteArray total = indicator::totalFrame(3, 37.5, QStringLiteral("kg"));
+    std::set<qsizetype> cuts;
+    for (int write = 0; write < 15; ++write) {
+        const QList<QByteArray> pieces = sim.usbPieces(total);
+        EXPECT_EQ(pieces.join(), total);
+        qsizetype at = 0;
+        for (const QByteArray& piece : pieces) {
+            EXPECT_LE(piece.size(), 15);
+            cuts.insert(at += piece.size());
+        }
+    }
+    EXPECT_TRUE(cuts.count(20) && cuts.count(44));
 }
 
 TEST(SimulatorCommandErrors, WaitAndQuitAreReported) {
@@ -172,7 +198,8 @@ TEST(PrintFramesDecoded, ItemAndTotalReadByPrintFrameDecoder) {
     const QString unit = QStringLiteral("kg");
     QString buffer = QString::fromLatin1(indicator::itemFrame(12, 1234.5, unit) +
                                          indicator::totalFrame(1, 1234.5, unit));
-    const QList<PrintFrame> frames = takePrintFrames(buffer, unit, QLatin1Char(','));
+    const QList<PrintFrame> frames =
+        takePrintFrames(buffer, unit, QLatin1Char(','), /*lineQuiet=*/true);
     ASSERT_EQ(frames.size(), 2);
     const PrintFrame& item = frames[0];
     EXPECT_EQ(item.kind, PrintFrame::Kind::Item);

@@ -16,7 +16,9 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 namespace {
@@ -261,6 +263,29 @@ private slots:
         first.Close();
         second.Open();
         QVERIFY(second.Active());
+    }
+
+    void deviceWithoutRightsNamesTheGroup() {
+        // Root opens whatever the mode says, so the open runs as nobody.
+        const QByteArray path = m_pty->slavePath().toLocal8Bit();
+        struct stat st {};
+        QVERIFY(::stat(path.constData(), &st) == 0 && ::chmod(path.constData(), 0) == 0);
+        const bool root = ::geteuid() == 0;
+        TVaComm comm;
+        configure(comm);
+        if (root)
+            QVERIFY(::seteuid(65534) == 0);
+        const QString text = errorText([&] { comm.Open(); });
+        if (root)
+            QVERIFY(::seteuid(0) == 0);
+        QCOMPARE(text,
+                 QStringLiteral("Can't open specified device COM1 (%1) (Error 13, Permission "
+                                "denied)\nUživatel nemá právo používat sériovou linku "
+                                "váhy: správce ho musí přidat do skupiny %2 a uživatel "
+                                "se pak musí odhlásit a znovu přihlásit.")
+                     .arg(m_pty->slavePath(),
+                          st.st_gid == 0 ? QStringLiteral("dialout")
+                                         : QString::fromLocal8Bit(getgrgid(st.st_gid)->gr_name)));
     }
 
     void openWhileOpenRaisesAndStaysOpen() {

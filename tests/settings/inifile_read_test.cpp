@@ -74,6 +74,7 @@ TEST_P(IniFileNames, MatchRegardlessOfCapitalisation) {
     SettingsFile file(c.file);
     IniFile ini(file.path());
     EXPECT_EQ(ini.readString(qs(c.section), qs(c.key), qs("default")), qs(c.expected));
+    EXPECT_EQ(ini.hasKey(qs(c.section), qs(c.key)), qs(c.expected) != qs("default"));
 }
 
 // The main window asks for "Zahlavitext", the dialog writes "ZahlaviText".
@@ -211,6 +212,7 @@ TEST(IniFileText, AnEmptyValueIsNotAMissingKey) {
     SettingsFile file("[zobrazeni]\r\nZahlaviText=\r\n");
     IniFile ini(file.path());
     EXPECT_EQ(ini.readString(qs("zobrazeni"), qs("ZahlaviText"), qs("Záhlaví")), QString());
+    EXPECT_TRUE(ini.hasKey(qs("zobrazeni"), qs("ZahlaviText")));
 }
 
 TEST(IniFileText, ValuesAreCutAt2047Characters) {

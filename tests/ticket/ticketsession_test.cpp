@@ -100,6 +100,22 @@ TEST_F(Session, WeighingsDuringAPrintAreHeldNotErased) {
     }
 }
 
+// No print starts inside another, whether a second click or a total frame:
+// the frame waits in the buffer.
+TEST_F(Session, NoPrintStartsWhileOneRuns) {
+    book({"1 kg"});
+    const QString total = QStringLiteral("CELKEM, 1 kg").leftJustified(69) + QStringLiteral("\r\n");
+    const auto never = [](const QStringList&) { ADD_FAILURE(); };
+    EXPECT_TRUE(session.print(kNow, [&](const QStringList&) {
+        EXPECT_FALSE(session.print(kNow, never));
+        EXPECT_FALSE(session.printTotalFrame(decodePrintFrame(total, "kg", ','), kNow, never));
+        QString buffer = total;
+        EXPECT_TRUE(session.takeFrames(buffer).isEmpty());
+        EXPECT_EQ(buffer, total);
+    }));
+    EXPECT_EQ(session.grid().rowCount(), 2);
+}
+
 TEST_F(Session, PrintArchivesBeforeItPrintsAndAFailedArchiveKeepsTheTicket) {
     session.setSaveOnPrint(true);
     book({"1 kg"});

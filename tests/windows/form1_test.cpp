@@ -1,6 +1,7 @@
 // The main window driven as an operator would: clicks, typed keys, frames
 // arriving on a real pseudo-terminal, close and start again.
 #include "link/linewatch.h"
+#include "link/printframe.h"
 #include "link/vacomm.h"
 #include "output/ticketprinter.h"
 #include "output/unit2.h"
@@ -31,6 +32,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <pty.h>
 #include <termios.h>
@@ -107,6 +109,13 @@ public:
     void send(const QByteArray& bytes) const {
         if (::write(m_master, bytes.constData(), size_t(bytes.size())) != bytes.size())
             qFatal("write to the scale's pty failed");
+    }
+
+    // Once the window holds the whole burst the line goes quiet, and the hold
+    // timer releases what might have grown into a longer frame.
+    void quietAfter(const QByteArray& burst) {
+        QTRY_COMPARE(form->receiveBuffer(), cp1250::decode(burst));
+        monotonic += kPrintFrameHold;
     }
 
     QString cell(int column, int row) const { return form->ticket().cell(column, row); }
@@ -186,6 +195,12 @@ private slots:
     void aFullDiskAfterAPrintTakesThePrintedTicketOffTheDisk();
     void aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes_data();
     void aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes();
+    void framesDuringAPrintMakeTheNextTicket();
+    void aModeChangeLeavesNoStaleText();
+    void anEmptyDescriptionStaysEmpty();
+    void theFirstWeighingAfterAPrintOpensItsDescription();
+    void onlySettledWeightsAreBookedWhenAsked_data();
+    void onlySettledWeightsAreBookedWhenAsked();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -587,6 +602,7 @@ void Form1Test::printFramesBecomeRowsAndTotalPrints() {
     QCOMPARE(item1.size(), 18);
     s.send(item1.left(10));
     s.send(item1.mid(10));
+    s.quietAfter(item1);
     QTRY_COMPARE(f->ticket().weighingCount, 1);
     QCOMPARE(s.cell(0, 1), QStringLiteral("1"));
     QCOMPARE(s.cell(3, 1), QStringLiteral("12,50 kg"));
@@ -594,11 +610,18 @@ void Form1Test::printFramesBecomeRowsAndTotalPrints() {
     QCOMPARE(f->StringGrid1->col(), 2);
     QCOMPARE(f->StringGrid1->row(), 1);
     s.send("2, 7.25 kg      \r\n");
+    s.quietAfter("2, 7.25 kg      \r\n");
     QTRY_COMPARE(f->ticket().weighingCount, 2);
     QCOMPARE(s.cell(3, 3), QStringLiteral("19,75 kg"));
-    QByteArray total = "CELKEM,  19.75 kg";
-    total += QByteArray(71 - 2 - total.size(), ' ') + "\r\n";
-    s.send(total);
+    // A total over three lines, cut behind its first line, as long as an
+    // item: held whole until the line is quiet.
+    const QByteArray total =
+        QByteArray(18, '-') + "\r\nCELKEM,  19.75 kg \r\n" + QByteArray(31, '-') + "\r\n";
+    s.send(total.left(20));
+    s.send(total.mid(20));
+    QTRY_COMPARE(f->receiveBuffer().size(), total.size());
+    QCOMPARE(f->ticket().weighingCount, 2);
+    s.quietAfter(total);
     QTRY_COMPARE(s.printed.size(), 1);
     const QStringList& ticket = s.printed[0];
     QVERIFY(ticket.join(QLatin1Char('\n')).contains(QStringLiteral("Celkem: 2")));
@@ -745,6 +768,68 @@ void Form1Test::storedHeaderAndFooterFrameTheTicket() {
     QCOMPARE(t.last(), QStringLiteral("Podpis"));
 }
 
+// Each trigger in each scale state, with [zobrazeni] jenUstalene off (the
+// default) and on. An outcome is "booked", the message the operator read, or
+// nothing at all.
+void Form1Test::onlySettledWeightsAreBookedWhenAsked_data() {
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("reading");
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QStringList>("outcomes"); // OK, digit, timer
+    const QString b = QStringLiteral("booked"), m = kUnsettledRefusal, s = kLineSilentRefusal;
+    const QByteArray st = "ST,GS,+  12.500kg\r\n", us = "US,GS,+  12.500kg\r\n";
+    for (const QByteArray key : {"", "jenUstalene=1\r\n"}) {
+        const bool on = !key.isEmpty();
+        const auto row = [&](const char* state) -> QTestData& {
+            return QTest::addRow("%s, key %d", state, on);
+        };
+        row("stable") << key << st << QString() << QStringList{b, b, b};
+        row("unstable") << key << us << QString()
+                        << (on ? QStringList{m, m, {}} : QStringList{b, b, b});
+        row("overloaded") << key << QByteArray("OL,GS\r\n") << QString()
+                          << QStringList{{}, on ? m : b, {}};
+        row("silent line") << key << st << u"silent"_qs << QStringList{s, s, {}};
+        row("print-frame mode") << key << us << u"print frames"_qs << QStringList{{}, b, {}};
+    }
+}
+
+void Form1Test::onlySettledWeightsAreBookedWhenAsked() {
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, reading);
+    QFETCH(QString, then);
+    QFETCH(QStringList, outcomes);
+    Station s(kLive + key);
+    TForm1* f = s.start();
+    s.send(reading);
+    QTRY_VERIFY(f->Label1->text() != u"0,000 kg");
+    if (then == u"silent")
+        s.monotonic += std::chrono::seconds(6);
+    if (then == u"print frames") { // as the settings dialog switches the mode
+        f->session().setLiveWeight(false);
+        f->Panel2->hide();
+    }
+    auto outcome = [&](const std::function<void()>& trigger) {
+        const int before = f->ticket().weighingCount;
+        s.messages.clear();
+        trigger();
+        return (f->ticket().weighingCount > before ? QStringList{u"booked"_qs} : s.messages)
+            .join(u'\n');
+    };
+    const QStringList got{
+        outcome([&] { // an operator cannot click a hidden button
+            if (f->SpeedButton1->isVisible())
+                QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+        }),
+        outcome([&] {
+            f->StringGrid1->setFocus();
+            s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+            s.typeKey(Qt::Key_7, QStringLiteral("7"));
+        }),
+        outcome([&] { f->Timer1Timer(); }),
+    };
+    QCOMPARE(got, outcomes);
+}
+
 QTEST_MAIN(Form1Test)
 #include "form1_test.moc"
 
@@ -780,11 +865,15 @@ void Form1Test::wordListEditEndedByAFrameIsWrittenAndLearned() {
     // Loaded in order, sorted, and a long word is not cut by the limit.
     QCOMPARE(f->session().words(),
              (QStringList{"aaa", QStringLiteral("Prach dlouhy"), QStringLiteral("zzz")}));
-    s.send(QStringLiteral("1, 2.5 kg").leftJustified(16).toLatin1() + "\r\n");
+    const QByteArray item1 = QStringLiteral("1, 2.5 kg").leftJustified(16).toLatin1() + "\r\n";
+    s.send(item1);
+    s.quietAfter(item1);
     QTRY_VERIFY(f->ComboBox1->isVisible());
     s.typeText(QStringLiteral("uhlí"));
     QVERIFY(f->listOpened());
-    s.send(QStringLiteral("2, 1.5 kg").leftJustified(16).toLatin1() + "\r\n");
+    const QByteArray item2 = QStringLiteral("2, 1.5 kg").leftJustified(16).toLatin1() + "\r\n";
+    s.send(item2);
+    s.quietAfter(item2);
     QTRY_COMPARE(f->ticket().weighingCount, 2);
     QCOMPARE(s.cell(2, 1), QStringLiteral("uhlí"));
     QVERIFY(f->session().words().contains(QStringLiteral("uhlí")));
@@ -1017,4 +1106,94 @@ void Form1Test::aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes() {
     f = s.start();
     QCOMPARE(f->ticket().weighingCount, restored);
     QCOMPARE(s.messages, QStringList());
+}
+
+void Form1Test::framesDuringAPrintMakeTheNextTicket() {
+    Station s("[zobrazeni]\r\nPrintSave=1\r\n");
+    TForm1* f = s.start();
+    // What the channel's handler does with a delivery.
+    auto deliver = [f](const QString& text) {
+        f->receiveBuffer() += text;
+        f->DecodePrintFrame(f->receiveBuffer());
+    };
+    deliver(QStringLiteral("1, 12.50 kg     \r\n"));
+    f->CheckBox1->setChecked(true);
+    int previews = 0;
+    QTimer operatorPrints;
+    operatorPrints.callOnTimeout([&] {
+        if (!f->previewWindow()->isVisible())
+            return;
+        // The next truck's item and the indicator's total arrive while the
+        // operator looks at the first ticket.
+        if (++previews == 1)
+            deliver(QStringLiteral("2, 7.25 kg      \r\n") +
+                    QStringLiteral("CELKEM,   7.25 kg").leftJustified(69) + QStringLiteral("\r\n"));
+        f->previewWindow()->BitBtn1Click();
+    });
+    operatorPrints.start(0);
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QTRY_COMPARE(s.printed.size(), 2);
+    const QString first = s.printed[0].join(QLatin1Char('\n'));
+    const QString second = s.printed[1].join(QLatin1Char('\n'));
+    QVERIFY(first.contains(QStringLiteral("12,50 kg")) && !first.contains(QStringLiteral("7,25")));
+    QVERIFY(second.contains(QStringLiteral("7,25 kg")) &&
+            second.contains(QStringLiteral("Celkem: 1")));
+    QCOMPARE(readFileBytes(paths::archiveFile(kNow.date())),
+             cp1250::encode((s.printed[0] + s.printed[1]).join(QStringLiteral("\r\n")) +
+                            QStringLiteral("\r\n")));
+    QCOMPARE(f->ticket().weighingCount, 0);
+}
+
+void Form1Test::aModeChangeLeavesNoStaleText() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    auto* form3 = new TForm3(f);
+    f->setSettingsDialog(form3);
+    s.send("ST,GS,+0012.3"); // a reading cut by the switch
+    QTRY_COMPARE(f->receiveBuffer(), QStringLiteral("ST,GS,+0012.3"));
+    QTimer::singleShot(0, form3, [&] {
+        form3->findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->click();
+        form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+    });
+    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
+    QVERIFY(!f->session().liveWeight());
+    s.send("1, 12.50 kg     \r\n");
+    s.quietAfter("1, 12.50 kg     \r\n");
+    QTRY_COMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.cell(3, 1), QStringLiteral("12,50 kg"));
+}
+
+void Form1Test::anEmptyDescriptionStaysEmpty() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    writeFileBytes(QStringLiteral("popis.dat"), "Abraka\r\nP\xEDsek\r\n");
+    TForm1* f = s.start();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Tab}) {
+        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+        QTRY_VERIFY(f->ComboBox1->isVisible());
+        s.typeKey(key, key == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\t"));
+        QTRY_VERIFY(!f->ComboBox1->isVisible());
+        QCOMPARE(s.cell(2, s.rows() - 2), QString());
+    }
+    // Typed and then taken back, the text highlights nothing either.
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("P"));
+    s.typeKey(Qt::Key_Backspace, QStringLiteral("\b"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(s.cell(2, s.rows() - 2), QString());
+}
+
+void Form1Test::theFirstWeighingAfterAPrintOpensItsDescription() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("písek"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f->ComboBox1->isVisible());
+    s.typeText(QStringLiteral("štěrk"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("štěrk"));
 }

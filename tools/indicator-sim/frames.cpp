@@ -69,7 +69,15 @@ QByteArray itemFrame(int sequence, double weight, const QString& unit) {
 
 QByteArray totalFrame(int count, double sum, const QString& unit) {
     const QByteArray body = printf8("TOTAL N=%d,%9.2f ", count, sum) + unit.toLatin1();
-    return padTo(body, kTotalLengths, int(std::size(kTotalLengths)));
+    QByteArray line = padTo(body, kItemLengths, int(std::size(kItemLengths)));
+    if (line.isEmpty())
+        line = body + "\r\n";
+    const QByteArray head = QByteArray(kItemLengths[1] - 2, '-') + "\r\n" + line;
+    for (int length : kTotalLengths) {
+        if (head.size() + 3 <= length)
+            return head + QByteArray(length - head.size() - 2, '-') + "\r\n";
+    }
+    return {};
 }
 
 } // namespace indicator

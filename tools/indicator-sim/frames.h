@@ -34,7 +34,11 @@ constexpr int kTotalLengths[] = {71, 73, 75, 77, 79};
 // comma and the weight field holds the weight alone. Empty when it would not
 // fit the longest item length.
 QByteArray itemFrame(int sequence, double weight, const QString& unit);
-// "TOTAL N=3,    37.50 kg" padded to the shortest total length.
+// A total printed over three lines, as indicators print it: a rule of
+// dashes, "TOTAL N=3,    37.50 kg" and a rule filling the shortest total
+// length. The first two lines have an item's length (18-26 with CR LF), so
+// that a delivery ending behind one of them tries the decoder as a USB
+// adapter's does. Empty when it would not fit the longest total length.
 QByteArray totalFrame(int count, double sum, const QString& unit);
 
 } // namespace indicator

@@ -51,6 +51,10 @@ const char* const kUsage =
     "  --split            cut every live frame in two writes\n"
     "  --burst N          N live frames in one write\n"
     "  --gap MS           pause between the writes of one period (default 20)\n"
+    "  --usb              pass everything on as a USB serial adapter does, in\n"
+    "                     pieces of 15 characters every 16 ms\n"
+    "  --usb-piece N      ... in pieces of N characters (implies --usb)\n"
+    "  --usb-gap MS       ... every MS ms (implies --usb)\n"
     "  --help             this text\n"
     "\n"
     "Without --script the program ends at the end of standard input.\n"
@@ -128,6 +132,9 @@ struct Options {
     QString script;
     int baud = 9600;
     int gapMs = 20;
+    bool usb = false;
+    QString usbPiece = QStringLiteral("15");
+    QString usbGap = QStringLiteral("16");
     QStringList commands; // settings given as options, applied first
 };
 
@@ -163,6 +170,16 @@ bool parse(int argc, char** argv, Options& o, QString& error) {
             if (!value(v))
                 return false;
             o.gapMs = std::max(0, v.toInt());
+        } else if (a == QLatin1String("--usb")) {
+            o.usb = true;
+        } else if (a == QLatin1String("--usb-piece")) {
+            if (!value(o.usbPiece))
+                return false;
+            o.usb = true;
+        } else if (a == QLatin1String("--usb-gap")) {
+            if (!value(o.usbGap))
+                return false;
+            o.usb = true;
         } else if (a == QLatin1String("--split")) {
             o.commands << QStringLiteral("split on");
         } else if (a == QLatin1String("--mode") || a == QLatin1String("--weight") ||
@@ -176,6 +193,8 @@ bool parse(int argc, char** argv, Options& o, QString& error) {
             return false;
         }
     }
+    if (o.usb)
+        o.commands << QStringLiteral("usb %1 %2").arg(o.usbPiece, o.usbGap);
     return true;
 }
 
@@ -274,6 +293,17 @@ int main(int argc, char** argv) {
     long dropped = 0;
     int exitCode = 0;
 
+    // Behind a USB adapter a write goes out in pieces; either way a write
+    // never overtakes the one queued before it.
+    auto queue = [&](Clock::time_point at, const QByteArray& bytes) {
+        if (!writes.empty())
+            at = std::max(at, writes.back().first);
+        for (const QByteArray& piece : sim.usbPieces(bytes)) {
+            writes.emplace_back(at, piece);
+            at += milliseconds(sim.usbGapMs());
+        }
+    };
+
     auto run = [&](const QString& line) {
         const indicator::CommandResult r = sim.command(line);
         if (!r.error.isEmpty())
@@ -296,11 +326,11 @@ int main(int argc, char** argv) {
         }
         now = Clock::now();
         for (const QByteArray& frame : sim.takePending())
-            writes.emplace_back(now, frame);
+            queue(now, frame);
         if (sim.mode() == indicator::Mode::Live && now >= nextLive) {
             Clock::time_point at = now;
             for (const QByteArray& piece : sim.livePeriod()) {
-                writes.emplace_back(at, piece);
+                queue(at, piece);
                 at += milliseconds(opt.gapMs);
             }
             nextLive += milliseconds(sim.periodMs());

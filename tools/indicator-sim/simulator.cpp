@@ -47,7 +47,9 @@ QString Simulator::help() {
         "period MS         time between live frames\n"
         "mode live|print   repeat readings, or send print frames on request\n"
         "item W            send an item frame for weight W\n"
-        "total             send the total frame and start a new ticket\n"
+        "total             send the total frame (three lines) and start a new ticket\n"
+        "usb on|off|N [MS] pass everything on as a USB serial adapter does: in\n"
+        "                  pieces of N characters (on: 15) every MS ms (16)\n"
         "send TEXT         send raw text (\\r and \\n allowed)\n"
         "silent            send no live frames until any command but wait or help\n"
         "wait MS           pause the script\n"
@@ -119,6 +121,19 @@ CommandResult Simulator::command(const QString& line) {
         m_pending.append(frame);
         m_items = 0;
         m_sum = 0.0;
+    } else if (verb == QLatin1String("usb")) {
+        const QStringList args = arg.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        int piece = m_usbPiece;
+        int gap = m_usbGapMs;
+        if (arg == QLatin1String("on"))
+            piece = 15;
+        else if (arg == QLatin1String("off"))
+            piece = 0;
+        else if (args.isEmpty() || args.size() > 2 || !toInt(args[0], piece, 1, 4096) ||
+                 (args.size() == 2 && !toInt(args[1], gap, 0, 1000)))
+            return bad(QStringLiteral("needs on, off, or 1 to 4096 characters and 0 to 1000 ms"));
+        m_usbPiece = piece;
+        m_usbGapMs = gap;
     } else if (verb == QLatin1String("send")) {
         m_pending.append(unescape(arg));
     } else if (verb == QLatin1String("wait")) {
@@ -152,6 +167,18 @@ QList<QByteArray> Simulator::livePeriod() const {
         return writes;
     }
     return {frame.repeated(m_burst)};
+}
+
+QList<QByteArray> Simulator::usbPieces(const QByteArray& write) {
+    if (m_usbPiece <= 0)
+        return {write};
+    QList<QByteArray> pieces;
+    // Steps of 7 meet every first length from 1 to 15 in turn.
+    qsizetype n = 1 + m_usbPhase % m_usbPiece;
+    m_usbPhase += 7;
+    for (qsizetype at = 0; at < write.size(); at += n, n = m_usbPiece)
+        pieces.append(write.mid(at, n));
+    return pieces;
 }
 
 QList<QByteArray> Simulator::takePending() {

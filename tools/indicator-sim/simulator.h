@@ -28,6 +28,15 @@ public:
     QList<QByteArray> livePeriod() const;
     // Print frames and raw text queued by commands, oldest first.
     QList<QByteArray> takePending();
+    // A USB serial adapter passes what it has on every few milliseconds:
+    // each write then goes out in pieces of usbPiece() characters,
+    // usbGapMs() apart. 0 when the line is a plain serial line.
+    int usbPiece() const { return m_usbPiece; }
+    int usbGapMs() const { return m_usbGapMs; }
+    // The pieces of one write. The adapter's timer runs on its own, so the
+    // first piece of each write is of another length and the cuts fall at
+    // other places of the next frame.
+    QList<QByteArray> usbPieces(const QByteArray& write);
 
     Mode mode() const { return m_mode; }
     int periodMs() const { return m_periodMs; }
@@ -45,6 +54,9 @@ private:
     int m_items = 0;
     double m_sum = 0.0;
     QList<QByteArray> m_pending;
+    int m_usbPiece = 0;
+    int m_usbGapMs = 16;
+    int m_usbPhase = 0;
 };
 
 } // namespace indicator
