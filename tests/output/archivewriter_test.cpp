@@ -299,24 +299,6 @@ TEST_F(ArchiveTest, AFileEndingWithoutALineEndGetsOneFirst) {
     }
 }
 
-// The journal hears of the append before its first byte reaches the file,
-// and with exactly the bytes that then follow.
-TEST_F(ArchiveTest, TheJournalHasTheAppendBeforeItsFirstByte) {
-    const QString file = data(QStringLiteral("2026/12/7.dat"));
-    QDir().mkpath(data(QStringLiteral("2026/12")));
-    writeFileBytes(file, "torn");
-    std::vector<AppendRecord> recorded;
-    ASSERT_TRUE(appendToArchive(kTicket, kDay, [&](const AppendRecord& record) {
-        EXPECT_EQ(readFileBytes(file), QByteArray("torn"));
-        recorded.push_back(record);
-    }));
-    ASSERT_EQ(recorded.size(), 1u);
-    EXPECT_EQ(recorded[0].file, file);
-    EXPECT_EQ(recorded[0].lengthBefore, 4);
-    EXPECT_EQ(QByteArray("torn") + recorded[0].bytes, readFileBytes(file));
-    EXPECT_EQ(recorded[0].lengthAfter(), readFileBytes(file).size());
-}
-
 TEST_F(ArchiveTest, FaultHookSeesEveryStepOfASuccessfulAppend) {
     std::vector<ArchiveStep> seen;
     setArchiveFaultHook([&seen](ArchiveStep step) {
