@@ -207,16 +207,4 @@ TEST(PrintJournalRecovery, ACutThatFailedIsTriedAgainBeforeTheNextAppend) {
     setMessageSink(previous);
 }
 
-TEST(RestoreQuestion, SaysWhatIsKnownOfTheTicket) {
-    setConventions(LocaleConventions::czech());
-    PrintRecord r = sampleRecord(false);
-    const Question archived = restoreQuestion(r);
-    EXPECT_TRUE(archived.text.contains(QStringLiteral("12 vážení")));
-    EXPECT_TRUE(archived.text.contains(QStringLiteral("7.12.2026 v 21:05:09")));
-    EXPECT_TRUE(archived.text.contains(QStringLiteral("uložen v archivu a mohl se už vytisknout")));
-    EXPECT_EQ(archived.first, QStringLiteral("Ponechat řádky"));
-    r.archived = false;
-    EXPECT_FALSE(restoreQuestion(r).text.contains(QStringLiteral("archiv")));
-}
-
 } // namespace
