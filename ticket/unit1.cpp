@@ -561,14 +561,17 @@ void TForm1::DecodePrintFrame(QString& buffer) {
             } else {
                 endDescriptionEdit();
                 keepTicketNow(); // the journal speaks of the rows the file holds
+                bool printed = false;
                 try {
-                    m_session.printTotalFrame(frame, clock_::now(), printStep());
+                    printed = m_session.printTotalFrame(frame, clock_::now(), printStep());
                 } catch (...) {
                     ticketChanged(0);
                     tellJournalFailure();
                     throw;
                 }
-                afterPrint();
+                // Only a print that ran may settle the journal.
+                if (printed)
+                    afterPrint();
             }
         });
     }
