@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,8 +67,9 @@ int openForAppend(const QString& path) {
     }
     const QByteArray native = QFile::encodeName(path);
     int fd;
+    // Read access too: the file's last byte says whether it ends a line.
     do
-        fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -101,17 +104,47 @@ void writeAndClose(UniqueFd& fd, const QByteArray& bytes, const QString& path) {
         failWrite(path, errno);
 }
 
-// Back to the length before the append, on disk. Returns the system's reason
-// when that fails, or an empty text.
-QString cutBack(const UniqueFd& fd, const QString& path, off_t length) {
-    // After a failed close the descriptor is gone and the file is opened anew.
-    const UniqueFd reopened(
-        fd.valid() ? -1 : ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC));
-    const int target = fd.valid() ? fd.get() : reopened.get();
-    int result = target >= 0 ? ::ftruncate(target, length) : -1;
-    if (result == 0 && ::fsync(target) != 0 && errno != EINVAL && errno != EROFS)
-        result = -1;
-    return result == 0 ? QString() : wholefile::systemReason(errno);
+// What the append must write first so that its first line starts a line of
+// its own: the file may end without a line end, or with the CR of one.
+QByteArray lineEndBefore(int fd, off_t length, const QString& path) {
+    if (length <= 0)
+        return {};
+    char last = 0;
+    ssize_t n;
+    do
+        n = ::pread(fd, &last, 1, length - 1);
+    while (n < 0 && errno == EINTR);
+    if (n != 1)
+        failWrite(path, n < 0 ? errno : EIO);
+    if (last == '\n')
+        return {};
+    return last == '\r' ? QByteArray("\n") : QByteArray("\r\n");
+}
+
+bool readAt(int fd, qint64 offset, QByteArray& into) {
+    qsizetype done = 0;
+    while (done < into.size()) {
+        const ssize_t n =
+            ::pread(fd, into.data() + done, size_t(into.size() - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = EIO; // shorter than it was a moment ago
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+QString undoFailureText(const UndoResult& undo) {
+    switch (undo.found) {
+    case AppendFound::PartAndMore:
+    case AppendFound::WholeAndMore:
+        return QStringLiteral("za zapsanou částí jsou data jiného programu");
+    default:
+        return undo.failure;
+    }
 }
 
 } // namespace
@@ -120,7 +153,7 @@ ArchiveFaultHook setArchiveFaultHook(ArchiveFaultHook hook) {
     return std::exchange(faultHook(), std::move(hook));
 }
 
-bool appendToArchive(const QStringList& lines, const QDate& date) {
+bool appendToArchive(const QStringList& lines, const QDate& date, const AppendJournal& journal) {
     // The root keeps its trailing separator in the message, as the operator
     // has always seen it.
     const QString root = paths::archiveRoot();
@@ -149,29 +182,78 @@ bool appendToArchive(const QStringList& lines, const QDate& date) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         failWrite(file, errno);
-    const off_t lengthBefore = st.st_size;
-    const qsizetype first = lengthBefore >= kFirstLineSkipSize ? 1 : 0;
-
-    QByteArray bytes;
+    const bool regular = S_ISREG(st.st_mode);
+    AppendRecord record{file, qint64(st.st_size), {}};
+    if (regular)
+        record.bytes = lineEndBefore(fd.get(), st.st_size, file);
+    const qsizetype first = record.lengthBefore >= kFirstLineSkipSize ? 1 : 0;
     for (qsizetype i = first; i < lines.size(); ++i) {
-        bytes += cp1250::encode(lines.at(i));
-        bytes += "\r\n";
+        record.bytes += cp1250::encode(lines.at(i));
+        record.bytes += "\r\n";
     }
+    if (journal && regular)
+        journal(record);
     try {
-        writeAndClose(fd, bytes, file);
+        writeAndClose(fd, record.bytes, file);
     } catch (const ArchiveWriteError& e) {
-        if (!S_ISREG(st.st_mode))
+        if (!regular)
             throw; // a device has no length to go back to
         // Half a ticket would stay cut mid-line, and the retry after the
-        // error box would glue its first line to it and book rows twice.
-        const QString failure = cutBack(fd, file, lengthBefore);
-        if (failure.isEmpty())
+        // error box would book its rows twice.
+        const UndoResult undo = undoAppend(record);
+        if (undo.cut || undo.found == AppendFound::Nothing)
             throw;
         throw ArchiveWriteError(
             e.message() +
             QStringLiteral("\nSoubor se nepodařilo vrátit na délku před zápisem (%1 B): %2")
-                .arg(qint64(lengthBefore))
-                .arg(failure));
+                .arg(record.lengthBefore)
+                .arg(undoFailureText(undo)));
     }
     return true;
+}
+
+UndoResult undoAppend(const AppendRecord& record) {
+    UndoResult result;
+    const UniqueFd fd(::open(QFile::encodeName(record.file).constData(), O_RDWR | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno != ENOENT)
+            result.failure = wholefile::systemReason(errno);
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        result.failure = wholefile::systemReason(errno);
+        return result;
+    }
+    const qint64 length = st.st_size;
+    if (!S_ISREG(st.st_mode) || length <= record.lengthBefore)
+        return result;
+    // One byte past the append is enough to see whether anything follows it.
+    QByteArray found(qsizetype(std::min(length, record.lengthAfter() + 1) - record.lengthBefore),
+                     Qt::Uninitialized);
+    if (!readAt(fd.get(), record.lengthBefore, found)) {
+        result.failure = wholefile::systemReason(errno);
+        return result;
+    }
+    qsizetype same = 0;
+    const qsizetype limit = std::min(found.size(), record.bytes.size());
+    while (same < limit && found.at(same) == record.bytes.at(same))
+        ++same;
+    if (same == 0)
+        return result; // the first byte after the old end is not ours
+    if (same == record.bytes.size())
+        result.found =
+            length == record.lengthAfter() ? AppendFound::Whole : AppendFound::WholeAndMore;
+    else
+        result.found =
+            record.lengthBefore + same == length ? AppendFound::Part : AppendFound::PartAndMore;
+    if (result.found != AppendFound::Whole && result.found != AppendFound::Part)
+        return result;
+    if (::ftruncate(fd.get(), off_t(record.lengthBefore)) != 0 ||
+        (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)) {
+        result.failure = wholefile::systemReason(errno);
+        return result;
+    }
+    result.cut = true;
+    return result;
 }

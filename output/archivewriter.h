@@ -2,6 +2,7 @@
 
 #include "platform/apperror.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QStringList>
 #include <functional>
@@ -20,10 +21,50 @@ public:
     using AppError::AppError;
 };
 
+// One append to a day's file: the file's length before it and the bytes it
+// adds after that length.
+struct AppendRecord {
+    QString file;
+    qint64 lengthBefore = 0;
+    QByteArray bytes;
+    qint64 lengthAfter() const { return lengthBefore + bytes.size(); }
+};
+
+// Called once the append's bytes are known and before the first of them is
+// written, so that a crash part-way can be undone: it must have the record
+// on disk when it returns.
+using AppendJournal = std::function<void(const AppendRecord&)>;
+
 // Returns true when the ticket reached the file. A file that already holds
 // 128 bytes or more gets the lines without the first one, so the column
-// titles (or the header's first line) appear once at the top of a day.
-bool appendToArchive(const QStringList& lines, const QDate& date);
+// titles (or the header's first line) appear once at the top of a day. A file
+// that ends part-way through a line (another program's write, or one torn
+// before this program undid its own) first gets a line end, so that no two
+// tickets are ever glued into one line.
+bool appendToArchive(const QStringList& lines, const QDate& date,
+                     const AppendJournal& journal = {});
+
+// What of an append is in its file now. Only bytes that are exactly the
+// append's own count as its: whatever another program wrote after them is
+// never taken for part of it.
+enum class AppendFound {
+    Nothing,      // the file is not longer than before, or other bytes follow its old end
+    Part,         // the file ends part-way through the append
+    Whole,        // the file ends right after the append
+    WholeAndMore, // the whole append, then bytes someone else wrote
+    PartAndMore,  // part of the append, then bytes someone else wrote
+};
+
+struct UndoResult {
+    AppendFound found = AppendFound::Nothing;
+    bool cut = false; // the file is back at its length before the append, on disk
+    QString failure;  // the system's reason when the file could not be read or cut
+};
+
+// Cuts the file back to its length before the append when it ends with the
+// append or part of it, and with nothing after. Bytes someone else appended
+// are never cut: then the file is left as it is and `found` says why.
+UndoResult undoAppend(const AppendRecord& record);
 
 // Fault seam for the steps after the day's file exists, which root cannot be
 // made to fail through permissions. The hook returns an errno value to fail

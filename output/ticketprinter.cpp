@@ -18,6 +18,30 @@ PrintFunction& printFunction() {
     return f;
 }
 
+JobObserver& jobObserver() {
+    static JobObserver o;
+    return o;
+}
+
+// Tells the observer that a job goes out and, on every way out, how it ended.
+class ObservedJob {
+public:
+    ObservedJob() {
+        if (jobObserver().starting)
+            jobObserver().starting();
+    }
+    ~ObservedJob() {
+        if (jobObserver().finished)
+            jobObserver().finished(m_taken);
+    }
+    ObservedJob(const ObservedJob&) = delete;
+    ObservedJob& operator=(const ObservedJob&) = delete;
+    void taken() { m_taken = true; }
+
+private:
+    bool m_taken = false;
+};
+
 PrinterCheck& printerCheck() {
     static PrinterCheck c;
     return c;
@@ -75,16 +99,22 @@ PrinterCheck setPrinterCheck(PrinterCheck check) {
     return std::exchange(printerCheck(), std::move(check));
 }
 
+JobObserver setJobObserver(JobObserver observer) {
+    return std::exchange(jobObserver(), std::move(observer));
+}
+
 void printTicket(const QStringList& lines) {
+    if (!printFunction() && !anyPrinter())
+        throw PrintError(QStringLiteral("Tisk se nezdařil: v systému není žádná tiskárna."));
+    ObservedJob job;
     if (printFunction()) {
         printFunction()(lines);
-        return;
+    } else {
+        QPrinter& printer = currentPrinter();
+        adoptDefaultPrinter(printer);
+        renderTicket(printer, lines);
     }
-    if (!anyPrinter())
-        throw PrintError(QStringLiteral("Tisk se nezdařil: v systému není žádná tiskárna."));
-    QPrinter& printer = currentPrinter();
-    adoptDefaultPrinter(printer);
-    renderTicket(printer, lines);
+    job.taken();
 }
 
 void renderTicket(QPrinter& printer, const QStringList& lines) {

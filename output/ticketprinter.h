@@ -30,6 +30,17 @@ QPrinter& currentPrinter();
 // one is set.
 void printTicket(const QStringList& lines);
 
+// Told around every job that printTicket() sends: `starting` right before it
+// goes out (throwing there keeps it from going out), `finished` after, with
+// whether the printing service took it. The print action records both, so
+// that after a crash it can tell a ticket that may have been printed from one
+// that was not. Returns the observer installed before.
+struct JobObserver {
+    std::function<void()> starting;
+    std::function<void(bool taken)> finished;
+};
+JobObserver setJobObserver(JobObserver observer);
+
 // Renders the lines as one job on the given printer (for example a PDF file).
 void renderTicket(QPrinter& printer, const QStringList& lines);
 

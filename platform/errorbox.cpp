@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QMessageBox>
+#include <QPushButton>
 
 WeighApplication::WeighApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The windows name the fonts of the station's original desktop; these
@@ -34,5 +35,19 @@ void installMessageBoxSink() {
             QMessageBox::critical(parent, QStringLiteral("Chyba"), text);
         else
             QMessageBox::information(parent, QStringLiteral("Informace"), text);
+    });
+    setQuestionSink([](const Question& question) {
+        QWidget* parent = QApplication::activeModalWidget();
+        if (!parent)
+            parent = QApplication::activeWindow();
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Dotaz"), question.text,
+                        QMessageBox::NoButton, parent);
+        QPushButton* first = box.addButton(question.first, QMessageBox::AcceptRole);
+        QPushButton* second = box.addButton(question.second, QMessageBox::RejectRole);
+        box.setDefaultButton(first);
+        // Esc and the close box choose the answer that loses nothing.
+        box.setEscapeButton(first);
+        box.exec();
+        return box.clickedButton() != second;
     });
 }

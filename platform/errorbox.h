@@ -13,5 +13,6 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Message boxes for showMessage(): modal, one OK button, Czech title.
+// Message boxes for showMessage(): modal, one OK button, Czech title; and
+// for askQuestion(): modal, the two answers as buttons.
 void installMessageBoxSink();

@@ -19,3 +19,19 @@ inline void showInformation(const QString& text) {
 
 // Returns the sink that was installed before.
 MessageSink setMessageSink(MessageSink sink);
+
+// A choice only the operator can make, offered with two buttons. The first
+// answer is the one that loses nothing: it is also what closing the box
+// without a button, or a program with no one to ask, chooses.
+struct Question {
+    QString text;
+    QString first;
+    QString second;
+};
+// True for the first answer.
+bool askQuestion(const Question& question);
+
+// The program installs a modal box; tests answer. Returns the sink installed
+// before.
+using QuestionSink = std::function<bool(const Question&)>;
+QuestionSink setQuestionSink(QuestionSink sink);

@@ -44,6 +44,10 @@ QString unprintedRowsFile() {
     return withExtension(executableFilePath(), QStringLiteral(".tmp"));
 }
 
+QString printJournalFile() {
+    return withExtension(executableFilePath(), QStringLiteral(".tisk"));
+}
+
 QString archiveRoot() {
     return executableDir() + QStringLiteral("data/");
 }

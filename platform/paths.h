@@ -16,6 +16,7 @@ QString withExtension(const QString& filePath, const QString& extension);
 
 QString settingsFile();      // <executable>.ini
 QString unprintedRowsFile(); // <executable>.tmp
+QString printJournalFile();  // <executable>.tisk, beside it
 QString archiveRoot();       // <executable dir>/data/
 // data/<year>/<month>/<day>.dat, numbers without leading zeros.
 QString archiveFile(const QDate& date);

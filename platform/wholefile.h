@@ -28,6 +28,11 @@ bool read(const QString& path, QByteArray& bytes, QString& reason);
 // One writer per file at a time is assumed, as the program has.
 bool replace(const QString& path, const QByteArray& bytes, QString& reason);
 
+// Removes the file; a file that is not there counts as removed. Needs no free
+// space, so it works where a write does not. False, with the reason, when the
+// system refuses.
+bool remove(const QString& path, QString& reason);
+
 // The temporary file replace() writes first, beside the file a symbolic link
 // finally names. A fixed name rather than a unique one, so that a file
 // orphaned by a kill is overwritten by the next save instead of piling up;
@@ -48,5 +53,12 @@ QString systemReason(int error);
 // function returns to the real call. Returns the function installed before.
 using WriteFunction = std::function<qint64(int fd, const void* data, std::size_t size)>;
 WriteFunction setWriteFunction(WriteFunction write);
+
+// Seam for a folder that has turned read-only, which root cannot meet
+// through permissions: returns an errno value to refuse replace() and
+// remove() of the path with, or 0 to let them run. An empty function refuses
+// nothing. Returns the function installed before.
+using ChangeRefusal = std::function<int(const QString& path)>;
+ChangeRefusal setChangeRefusal(ChangeRefusal refusal);
 
 } // namespace wholefile

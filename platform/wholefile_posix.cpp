@@ -23,6 +23,15 @@ WriteFunction& writeOverride() {
     return w;
 }
 
+ChangeRefusal& changeRefusal() {
+    static ChangeRefusal r;
+    return r;
+}
+
+int refused(const QString& path) {
+    return changeRefusal() ? changeRefusal()(path) : 0;
+}
+
 qint64 writeSome(int fd, const char* data, std::size_t size) {
     if (writeOverride())
         return writeOverride()(fd, data, size);
@@ -215,6 +224,10 @@ bool replace(const QString& path, const QByteArray& bytes, QString& reason) {
         reason = systemReason(ENOENT);
         return false;
     }
+    if (const int error = refused(path)) {
+        reason = systemReason(error);
+        return false;
+    }
     QByteArray target;
     if (int error = 0; !followLinks(QFile::encodeName(path), target, error)) {
         reason = systemReason(error);
@@ -253,12 +266,27 @@ bool replace(const QString& path, const QByteArray& bytes, QString& reason) {
     return true;
 }
 
+bool remove(const QString& path, QString& reason) {
+    if (const int error = refused(path)) {
+        reason = systemReason(error);
+        return false;
+    }
+    if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT)
+        return true;
+    reason = systemReason(errno);
+    return false;
+}
+
 QString temporaryPath(const QString& path) {
     QByteArray target;
     int error = 0;
     if (!followLinks(QFile::encodeName(path), target, error))
         target = QFile::encodeName(path);
     return QFile::decodeName(temporaryName(target));
+}
+
+ChangeRefusal setChangeRefusal(ChangeRefusal refusal) {
+    return std::exchange(changeRefusal(), std::move(refusal));
 }
 
 WriteFunction setWriteFunction(WriteFunction write) {

@@ -12,15 +12,20 @@ struct TicketKeeper::Shared {
     std::mutex mutex;
     std::condition_variable changed;
     QString path;
+    FailureReport report;
     std::optional<TicketGrid> pending;
+    quint64 pendingRevision = 0;
     bool busy = false;
     bool stop = false;
     bool failing = false;
-    QString untold; // a failure the operator has not been told of
+    bool holdsWritten = false; // the file holds `written`
+    quint64 written = 0;
 };
 
-TicketKeeper::TicketKeeper(QString path) : m_shared(std::make_shared<Shared>()) {
+TicketKeeper::TicketKeeper(QString path, FailureReport report)
+    : m_shared(std::make_shared<Shared>()) {
     m_shared->path = std::move(path);
+    m_shared->report = std::move(report);
     m_worker = std::thread([shared = m_shared] { writeLoop(shared); });
 }
 
@@ -33,24 +38,22 @@ TicketKeeper::~TicketKeeper() {
     m_worker.join();
 }
 
-QString TicketKeeper::keep(const TicketGrid& grid, quint64 revision) {
+void TicketKeeper::keep(const TicketGrid& grid, quint64 revision) {
     std::lock_guard lock(m_shared->mutex);
     if (!m_hasHanded || revision != m_handed) {
         m_shared->pending = grid; // cells are shared, not copied
+        m_shared->pendingRevision = revision;
         m_handed = revision;
         m_hasHanded = true;
         m_shared->changed.notify_all();
     }
-    return std::exchange(m_shared->untold, QString());
 }
 
-QString TicketKeeper::keepNow(const TicketGrid& grid, quint64 revision) {
-    QString failure = keep(grid, revision);
+bool TicketKeeper::keepNow(const TicketGrid& grid, quint64 revision) {
+    keep(grid, revision);
     flush();
     std::lock_guard lock(m_shared->mutex);
-    if (failure.isEmpty())
-        failure = std::exchange(m_shared->untold, QString());
-    return failure;
+    return m_shared->holdsWritten && m_shared->written == revision;
 }
 
 void TicketKeeper::flush() {
@@ -63,6 +66,8 @@ void TicketKeeper::markWritten(quint64 revision) {
     std::lock_guard lock(m_shared->mutex);
     m_handed = revision;
     m_hasHanded = true;
+    m_shared->written = revision;
+    m_shared->holdsWritten = true;
 }
 
 void TicketKeeper::writeLoop(const std::shared_ptr<Shared>& shared) {
@@ -72,6 +77,7 @@ void TicketKeeper::writeLoop(const std::shared_ptr<Shared>& shared) {
         if (!shared->pending)
             return; // stopped with nothing left to write
         const TicketGrid grid = std::move(*shared->pending);
+        const quint64 revision = shared->pendingRevision;
         shared->pending.reset();
         shared->busy = true;
         lock.unlock();
@@ -84,13 +90,19 @@ void TicketKeeper::writeLoop(const std::shared_ptr<Shared>& shared) {
             failure = QString::fromUtf8(e.what());
         }
         lock.lock();
-        shared->busy = false;
-        if (failure.isEmpty()) {
-            shared->failing = false;
-        } else if (!shared->failing) {
-            shared->failing = true;
-            shared->untold = failure;
+        const bool tell = !failure.isEmpty() && !shared->failing;
+        shared->failing = !failure.isEmpty();
+        shared->holdsWritten = failure.isEmpty();
+        shared->written = revision;
+        if (tell && shared->report) {
+            // Told before the write counts as finished, so that whoever
+            // waits for it sees the report made; without the lock, so that
+            // the report may take its time.
+            lock.unlock();
+            shared->report(failure);
+            lock.lock();
         }
+        shared->busy = false;
         shared->changed.notify_all();
     }
 }

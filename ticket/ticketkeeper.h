@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -18,17 +19,21 @@ class TicketGrid;
 // ticket can never come back after a crash.
 class TicketKeeper {
 public:
-    explicit TicketKeeper(QString path);
+    // Called on the worker thread as soon as a write fails, with the
+    // operator's message: once for a run of failures, not once per retry. The
+    // next change tries again, and a success re-arms it.
+    using FailureReport = std::function<void(const QString& message)>;
+
+    explicit TicketKeeper(QString path, FailureReport report = {});
     ~TicketKeeper(); // finishes the last write
     TicketKeeper(const TicketKeeper&) = delete;
     TicketKeeper& operator=(const TicketKeeper&) = delete;
 
     // Hands the ticket to the worker unless this revision is already handed
-    // over. A write failure comes back as the operator's message, once for a
-    // run of failures; the next change tries again, and a success re-arms it.
-    QString keep(const TicketGrid& grid, quint64 revision);
-    // The same, and waits until the file holds it.
-    QString keepNow(const TicketGrid& grid, quint64 revision);
+    // over.
+    void keep(const TicketGrid& grid, quint64 revision);
+    // The same, and waits; true when the file holds this revision.
+    bool keepNow(const TicketGrid& grid, quint64 revision);
     // Waits for the write in progress, if any.
     void flush();
     // After a write done elsewhere (the closing steps), or a file that must

@@ -1,9 +1,11 @@
 #include "ticket/ticketsession.h"
 
 #include "output/archivewriter.h"
+#include "output/printjournal.h"
 #include "output/tickettext.h"
 #include "platform/apperror.h"
 #include "platform/localeconventions.h"
+#include "platform/messages.h"
 #include "platform/numbers.h"
 #include "settings/stationsettings.h"
 #include "settings/storedtext.h"
@@ -124,7 +126,7 @@ bool TicketSession::print(const QDateTime& now, const PrintStep& step) {
     if (m_printing)
         return false;
     try {
-        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterPrint);
+        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterPrint, ticketFingerprint(m_grid));
     } catch (...) {
         bookHeld();
         throw;
@@ -133,26 +135,71 @@ bool TicketSession::print(const QDateTime& now, const PrintStep& step) {
 }
 
 void TicketSession::printWith(const QDateTime& now, const PrintStep& step,
-                              TicketGrid::TotalsWriter resetWriter) {
+                              TicketGrid::TotalsWriter resetWriter, const QByteArray& ticket) {
     TicketLayoutOptions options;
     options.sequenceNumbers = m_sequenceNumbers;
     options.descriptionWidth = m_descriptionLimit;
     options.header = m_header;
     options.footer = m_footer;
     const QStringList lines = buildTicketText(m_grid, options, now);
+    const bool archived = !m_archivedTicket.isEmpty() && m_archivedTicket == ticket;
     m_printing = true;
+    if (m_journal)
+        m_journal->begin(ticket, m_grid.weighingCount, now, archived);
     try {
-        if (m_saveOnPrint)
-            appendToArchive(lines, now.date());
+        if (m_saveOnPrint && !archived && archive(lines, now.date()))
+            m_archivedTicket = ticket;
+        // After the append, before the print step.
         step(lines);
     } catch (...) {
         m_printing = false;
+        if (m_journal)
+            m_journal->printFailed();
         throw;
     }
     m_printing = false;
+    m_archivedTicket.clear();
     m_grid.reset(resetWriter, now, m_unit);
     touch();
     bookHeld();
+}
+
+bool TicketSession::archive(const QStringList& lines, const QDate& date) {
+    AppendJournal journal;
+    if (m_journal)
+        journal = [this](const AppendRecord& record) { m_journal->appending(record); };
+    bool appended = false;
+    try {
+        appended = appendToArchive(lines, date, journal);
+    } catch (const ArchiveWriteError&) {
+        if (m_journal)
+            m_journal->appendFailed();
+        throw;
+    }
+    if (appended && m_journal)
+        m_journal->appended();
+    return appended;
+}
+
+bool TicketSession::resumeInterruptedPrint(const FileStamp& rowsFile, bool restoring,
+                                           const QDateTime& now) {
+    if (!m_journal)
+        return false;
+    const PrintJournal::Start start = m_journal->recover(m_grid, rowsFile, restoring);
+    bool printed = start.plan.ticket == StartPlan::Ticket::StartEmpty;
+    if (start.plan.ticket == StartPlan::Ticket::Ask) {
+        if (askQuestion(restoreQuestion(start.record)))
+            m_journal->keep(start.record);
+        else
+            printed = true;
+    }
+    if (printed) {
+        m_grid.reset(TicketGrid::TotalsWriter::StartUp, now, m_unit);
+        touch();
+        return true;
+    }
+    m_archivedTicket = start.archivedTicket;
+    return false;
 }
 
 void TicketSession::bookHeld() {
@@ -170,6 +217,9 @@ bool TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& no
                                     const PrintStep& step) {
     if (m_printing)
         return false;
+    // The rows as the unprinted-rows file holds them, before the frame's
+    // totals line joins them.
+    const QByteArray ticket = ticketFingerprint(m_grid);
     const int first = m_grid.lastRow();
     QStringList totals;
     for (int c = 0; c < m_grid.columnCount(); ++c)
@@ -183,7 +233,7 @@ bool TicketSession::printTotalFrame(const PrintFrame& frame, const QDateTime& no
     m_grid.setCell(2, last, QStringLiteral("dne: ") + lc.formatDate(now.date()));
     m_grid.setCell(3, last, frame.weight);
     try {
-        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterTotalFrame);
+        printWith(now, step, TicketGrid::TotalsWriter::ResetAfterTotalFrame, ticket);
     } catch (...) {
         // Not printed: the ticket goes back to its rows and totals row, so
         // that the operator can print it with the button and later item

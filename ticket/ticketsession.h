@@ -11,6 +11,8 @@
 #include <functional>
 #include <vector>
 
+class PrintJournal;
+struct FileStamp;
 struct StationSettings;
 
 // What OK and a typed digit tell the operator when only settled weights are
@@ -128,12 +130,33 @@ public:
     // held and booked on the ticket that follows, never erased or printed.
     // No print starts while one runs (a second click queued behind the
     // first, a total frame): it does nothing and returns false.
+    //
+    // A ticket is archived once: after a print that failed, printing the
+    // same rows again prints them without appending them to the archive a
+    // second time. With a journal set, every step is recorded in it, so that
+    // a crash can be told apart afterwards; the caller makes sure that the
+    // unprinted-rows file holds the ticket before the print, and tells the
+    // journal when the emptied ticket is on disk after it.
     using PrintStep = std::function<void(const QStringList& lines)>;
     bool print(const QDateTime& now, const PrintStep& step);
     bool printing() const { return m_printing; }
     // The total frame: the last totals line, then the print action with the
     // reset of print-frame mode; a print that fails puts the ticket back.
     bool printTotalFrame(const PrintFrame& frame, const QDateTime& now, const PrintStep& step);
+
+    void setJournal(PrintJournal* journal) { m_journal = journal; }
+    // At start, once the unprinted rows are read back (`restoring`; the
+    // file's stamp taken before reading): a print that a crash interrupted
+    // decides whether they stay, and the operator is asked when the ticket
+    // may have been printed. Returns true when the ticket read back was
+    // printed and the grid starts empty: the caller must then write the
+    // emptied ticket and tell the journal.
+    bool resumeInterruptedPrint(const FileStamp& rowsFile, bool restoring, const QDateTime& now);
+    // The rows of the ticket on screen, as ticketFingerprint() gives them,
+    // are in the archive already (a failed print, or a restart that kept
+    // them); empty when not.
+    const QByteArray& archivedTicket() const { return m_archivedTicket; }
+    void setArchivedTicket(const QByteArray& ticket) { m_archivedTicket = ticket; }
 
     // Counts every change of the ticket, so that the window knows when to
     // write the unprinted-rows file again.
@@ -146,7 +169,10 @@ private:
         QDateTime when;
     };
     void printWith(const QDateTime& now, const PrintStep& step,
-                   TicketGrid::TotalsWriter resetWriter);
+                   TicketGrid::TotalsWriter resetWriter, const QByteArray& ticket);
+    // The archive append of a print, journalled. Returns whether the ticket
+    // reached the day file.
+    bool archive(const QStringList& lines, const QDate& date);
     void bookHeld();
 
     TicketGrid m_grid;
@@ -168,5 +194,7 @@ private:
     int m_digitLatch = 0;
     bool m_printing = false;
     std::vector<Held> m_held;
+    PrintJournal* m_journal = nullptr;
+    QByteArray m_archivedTicket;
     quint64 m_revision = 0;
 };

@@ -16,6 +16,7 @@
 #include "platform/localeconventions.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/wholefile.h"
 #include "settings/inifile.h"
 #include "settings/settingschange.h"
 #include "settings/stationsettings.h"
@@ -72,7 +73,17 @@ QColor okColour(OkLook look) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_keeper(paths::unprintedRowsFile()) {
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), m_journal(paths::printJournalFile(), paths::unprintedRowsFile()),
+      m_keeper(paths::unprintedRowsFile(), [this](const QString& message) {
+          // From the writing thread, as soon as the write failed: the
+          // operator hears of it now, not at the next change.
+          QMetaObject::invokeMethod(
+              this, [message] { showError(message); }, Qt::QueuedConnection);
+      }) {
+    m_session.setJournal(&m_journal);
+    setJobObserver({[this] { m_journal.jobStarting(); },
+                    [this](bool taken) { m_journal.jobFinished(taken); }});
     buildControls();
     connectControls();
     qApp->installEventFilter(this);
@@ -80,6 +91,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_keeper(paths::unprinted
 }
 
 TForm1::~TForm1() {
+    setJobObserver({});
     qApp->removeEventFilter(this);
     disconnect(qApp, nullptr, this, nullptr);
     VaComm1->Close();
@@ -333,9 +345,7 @@ void TForm1::saveTicketAtExit() noexcept {
 
 void TForm1::keepTicket() {
     m_typingTimer->stop();
-    const QString failure = m_keeper.keep(ticketAsSeen(), m_session.revision());
-    if (!failure.isEmpty())
-        showError(failure);
+    m_keeper.keep(ticketAsSeen(), m_session.revision());
 }
 
 // ---- life -------------------------------------------------------------
@@ -357,7 +367,9 @@ void TForm1::FormCreate() {
     TicketGrid& grid = m_session.grid();
     grid.weightSum = {};
     grid.weighingCount = 0;
-    if (settings.keepUnprinted && QFileInfo::exists(paths::unprintedRowsFile())) {
+    const FileStamp rowsFile = stampOf(paths::unprintedRowsFile());
+    const bool restoring = settings.keepUnprinted && QFileInfo::exists(paths::unprintedRowsFile());
+    if (restoring) {
         try {
             loadUnprintedRows(paths::unprintedRowsFile(), grid, m_session.unit());
         } catch (const AppError& e) {
@@ -367,6 +379,8 @@ void TForm1::FormCreate() {
             grid.setCell(TicketGrid::Description, r,
                          cleanDescription(grid.cell(TicketGrid::Description, r)));
     }
+    const bool printedTicketRead =
+        m_session.resumeInterruptedPrint(rowsFile, restoring, clock_::now());
     if (m_session.liveWeight())
         Timer1->setInterval(timerIntervalFor(settings.period));
     resize(settings.windowSize);
@@ -387,8 +401,10 @@ void TForm1::FormCreate() {
     m_lineTimer->start();
     StringGrid1->ticketModel()->sync(0);
     StringGrid1->applyColumnWidths();
-    // A damaged file read above stays as it was until the ticket changes.
-    m_keeper.markWritten(m_session.revision());
+    if (printedTicketRead)
+        settlePrinted();
+    else // a damaged file read above stays as it was until the ticket changes
+        m_keeper.markWritten(m_session.revision());
 }
 
 void TForm1::applyMode() {
@@ -544,13 +560,18 @@ void TForm1::DecodePrintFrame(QString& buffer) {
                 selectDescriptionOfLastBodyRow();
             } else {
                 endDescriptionEdit();
+                keepTicketNow(); // the journal speaks of the rows the file holds
+                bool printed = false;
                 try {
-                    m_session.printTotalFrame(frame, clock_::now(), printStep());
+                    printed = m_session.printTotalFrame(frame, clock_::now(), printStep());
                 } catch (...) {
                     ticketChanged(0);
+                    tellJournalFailure();
                     throw;
                 }
-                afterPrint();
+                // Only a print that ran may settle the journal.
+                if (printed)
+                    afterPrint();
             }
         });
     }
@@ -637,11 +658,14 @@ TicketSession::PrintStep TForm1::printStep() {
 void TForm1::BitBtn1Click() {
     endDescriptionEdit();
     StringGrid1->commitOpenEditor();
+    if (!m_session.printing())
+        keepTicketNow(); // the journal speaks of the rows the file holds
     bool printed = false;
     try {
         printed = m_session.print(clock_::now(), printStep());
     } catch (...) {
         ticketChanged(0); // weighings held during the print are on the ticket
+        tellJournalFailure();
         throw;
     }
     if (printed)
@@ -652,12 +676,31 @@ void TForm1::afterPrint() {
     ComboBox1->hide();
     m_editingColumn = m_editingRow = -1;
     StringGrid1->ticketModel()->sync(0);
-    // The printed ticket must be off the disk before anything else happens:
-    // after a crash it would come back and be printed and archived again.
-    const QString failure = m_keeper.keepNow(ticketAsSeen(), m_session.revision());
+    settlePrinted();
+    StringGrid1->setFocus();
+}
+
+void TForm1::settlePrinted() {
+    // Before anything else happens: after a crash the printed ticket would
+    // come back as unprinted.
+    if (!m_keeper.keepNow(ticketAsSeen(), m_session.revision())) {
+        // The keeper tells why the write failed. The rows on screen reach
+        // the file again at the next change that the disk accepts.
+        QString reason;
+        if (!wholefile::remove(paths::unprintedRowsFile(), reason)) {
+            showError(m_journal.strandedTicketText(reason));
+            tellJournalFailure();
+            return;
+        }
+    }
+    m_journal.finish();
+    tellJournalFailure();
+}
+
+void TForm1::tellJournalFailure() {
+    const QString failure = m_journal.takeFailure();
     if (!failure.isEmpty())
         showError(failure);
-    StringGrid1->setFocus();
 }
 
 // ---- description entry ------------------------------------------------

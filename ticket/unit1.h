@@ -9,6 +9,7 @@
 // Every handler that Qt calls goes through atBoundary(), which shows an error
 // in the error box there: no exception ever unwinds through Qt's event code.
 
+#include "output/printjournal.h"
 #include "ticket/ticketkeeper.h"
 #include "ticket/ticketsession.h"
 
@@ -120,6 +121,10 @@ private:
     void selectDescriptionOfLastBodyRow();
     void showWeighing(int firstChangedRow);
     void afterPrint();
+    // The printed ticket must leave the unprinted-rows file: the emptied
+    // ticket replaces it, or the file goes.
+    void settlePrinted();
+    void tellJournalFailure();
     // Print-frame mode: what came in while a print ran.
     void decodeWaitingFrames();
     void endDescriptionEdit();
@@ -133,6 +138,7 @@ private:
     TicketSession::PrintStep printStep();
 
     TicketSession m_session;
+    PrintJournal m_journal; // how far a print got, for the start after a crash
     TicketKeeper m_keeper;
     QTimer* m_typingTimer = nullptr; // keeps typed text on disk about a second behind
     QTimer* m_lineTimer = nullptr;   // looks whether the scale still sends

@@ -75,7 +75,7 @@ TEST_F(ArchiveTest, FirstTicketOfADayCreatesTheFoldersAndIsWrittenWhole) {
 TEST_F(ArchiveTest, LaterTicketOfTheDaySkipsItsFirstLineOnceTheFileHolds128Bytes) {
     const QString file = data(QStringLiteral("2026/12/7.dat"));
     QDir().mkpath(data(QStringLiteral("2026/12")));
-    const QByteArray earlier(128, 'x');
+    const QByteArray earlier = QByteArray(126, 'x') + "\r\n";
     writeFileBytes(file, earlier);
     EXPECT_TRUE(appendToArchive(kTicket, kDay));
     EXPECT_EQ(readFileBytes(file), earlier + kTicketBytesWithoutFirst);
@@ -84,7 +84,7 @@ TEST_F(ArchiveTest, LaterTicketOfTheDaySkipsItsFirstLineOnceTheFileHolds128Bytes
 TEST_F(ArchiveTest, FileShorterThan128BytesReceivesTheFirstLineAgain) {
     const QString file = data(QStringLiteral("2026/12/7.dat"));
     QDir().mkpath(data(QStringLiteral("2026/12")));
-    const QByteArray earlier(127, 'x');
+    const QByteArray earlier = QByteArray(125, 'x') + "\r\n";
     writeFileBytes(file, earlier);
     EXPECT_TRUE(appendToArchive(kTicket, kDay));
     EXPECT_EQ(readFileBytes(file), earlier + kTicketBytes);
@@ -114,7 +114,7 @@ TEST_F(ArchiveTest, WithAHeaderTheHeadersFirstLineIsTheOneLeftOut) {
 
     const QString file = data(QStringLiteral("2026/12/7.dat"));
     QDir().mkpath(data(QStringLiteral("2026/12")));
-    writeFileBytes(file, QByteArray(200, 'x'));
+    writeFileBytes(file, QByteArray(198, 'x') + "\r\n");
     ASSERT_TRUE(appendToArchive(lines, kDay));
     const QByteArray added = readFileBytes(file).mid(200);
     EXPECT_EQ(added, QByteArray("Tel. 123\r\n"
@@ -226,7 +226,7 @@ class ArchiveFaults : public ArchiveTest, public ::testing::WithParamInterface<A
 TEST_P(ArchiveFaults, FailureAfterOpeningLeavesTheFileAsItWasForAWholeRetry) {
     const QString file = data(QStringLiteral("2026/12/7.dat"));
     QDir().mkpath(data(QStringLiteral("2026/12")));
-    const QByteArray earlier(200, 'x');
+    const QByteArray earlier = QByteArray(198, 'x') + "\r\n";
     writeFileBytes(file, earlier);
     const ArchiveStep failing = GetParam();
     setArchiveFaultHook([failing](ArchiveStep step) { return step == failing ? EIO : 0; });
@@ -275,6 +275,29 @@ TEST_F(ArchiveTest, DiskFullHalfWayLeavesTheDaysFileByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Steps, ArchiveFaults,
                          ::testing::Values(ArchiveStep::Write, ArchiveStep::Sync,
                                            ArchiveStep::Close));
+
+// A day file that ends part-way through a line gets a line end before the
+// ticket, so that no two tickets are glued into one line.
+TEST_F(ArchiveTest, AFileEndingWithoutALineEndGetsOneFirst) {
+    const QString file = data(QStringLiteral("2026/12/7.dat"));
+    QDir().mkpath(data(QStringLiteral("2026/12")));
+    const struct {
+        QByteArray earlier;
+        QByteArray between;
+    } cases[] = {
+        {"torn line", "\r\n"},
+        {"torn line\r", "\n"},
+        {"whole line\r\n", ""},
+        {"another program's line\n", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        writeFileBytes(file, c.earlier);
+        ASSERT_TRUE(appendToArchive(kTicket, kDay));
+        EXPECT_EQ(readFileBytes(file), c.earlier + c.between + kTicketBytes)
+            << c.earlier.constData();
+    }
+}
 
 TEST_F(ArchiveTest, FaultHookSeesEveryStepOfASuccessfulAppend) {
     std::vector<ArchiveStep> seen;

@@ -158,6 +158,44 @@ private slots:
         QCOMPARE(seenText, text);
     }
 
+    // The question box: both answers as buttons; Esc chooses the first, the
+    // one that loses nothing.
+    void theProgramsQuestionBoxOffersBothAnswers_data() {
+        QTest::addColumn<bool>("escape"); // else the second button
+        QTest::addRow("Esc") << true;
+        QTest::addRow("second") << false;
+    }
+    void theProgramsQuestionBoxOffersBothAnswers() {
+        QFETCH(bool, escape);
+        installMessageBoxSink();
+        QStringList buttons;
+        QString title;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text();
+            if (escape)
+                QTest::keyClick(box, Qt::Key_Escape);
+            else if (QAbstractButton* second = box->buttons().value(
+                         buttons.indexOf(QStringLiteral("Začít prázdný lístek"))))
+                second->click();
+        });
+        closer.start(10);
+        const bool answer =
+            askQuestion({QStringLiteral("Ponechat?"), QStringLiteral("Ponechat řádky"),
+                         QStringLiteral("Začít prázdný lístek")});
+        setQuestionSink({});
+        QCOMPARE(answer, escape);
+        QCOMPARE(title, QStringLiteral("Dotaz"));
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QStringLiteral("Ponechat řádky"),
+                                       QStringLiteral("Začít prázdný lístek")}));
+    }
+
 private:
     QList<Shown> m_shown;
     MessageSink m_previousSink;

@@ -15,6 +15,10 @@ ScratchExecutableDir::~ScratchExecutableDir() {
     paths::setExecutableFilePath(QString());
 }
 
+QString openFilePath(int fd) {
+    return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+}
+
 QByteArray readFileBytes(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))

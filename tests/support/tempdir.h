@@ -20,4 +20,7 @@ private:
 };
 
 QByteArray readFileBytes(const QString& path);
+// The path an open descriptor of this process names, for write seams that
+// fail only the writes to one file.
+QString openFilePath(int fd);
 void writeFileBytes(const QString& path, const QByteArray& bytes);

@@ -1,4 +1,5 @@
 #include "output/archivewriter.h"
+#include "output/printjournal.h"
 #include "platform/apperror.h"
 #include "platform/localeconventions.h"
 #include "platform/paths.h"
@@ -132,6 +133,34 @@ TEST_F(Session, PrintArchivesBeforeItPrintsAndAFailedArchiveKeepsTheTicket) {
     EXPECT_EQ(session.grid().weighingCount, 1);
 }
 
+// A print whose job fails leaves the ticket archived: printing the same
+// rows again prints them without appending them a second time; rows changed
+// since make a new ticket, archived as it is printed. (A restart that keeps
+// the rows is the crash test's.)
+TEST_F(Session, ATicketIsArchivedOnce) {
+    auto archived = [](const char* totals) {
+        return readFileBytes(paths::archiveFile(kNow.date())).count(totals);
+    };
+    int jobs = 0;
+    auto failing = [&](const QStringList&) {
+        ++jobs;
+        throw AppError(QStringLiteral("Tisk se nezdařil."));
+    };
+    session.setSaveOnPrint(true);
+    book({"1 kg", "2 kg"});
+    EXPECT_THROW(session.print(kNow, failing), AppError);
+    EXPECT_THROW(session.print(kNow, failing), AppError);
+    EXPECT_EQ(jobs, 2);
+    EXPECT_EQ(archived("Celkem 2 "), 1);
+    EXPECT_EQ(session.archivedTicket(), ticketFingerprint(session.grid()));
+    book({"3 kg"});
+    session.print(kNow, [&](const QStringList&) { ++jobs; });
+    EXPECT_EQ(jobs, 3);
+    EXPECT_EQ(archived("Celkem 2 "), 1);
+    EXPECT_EQ(archived("Celkem 3 "), 1);
+    EXPECT_TRUE(session.archivedTicket().isEmpty());
+}
+
 TEST_F(Session, DescriptionsLearnOnceAndNeverHoldTabsOrLineBreaks) {
     book({"1 kg", "2 kg"});
     session.setWords({QStringLiteral("štěrk"), QStringLiteral("Písek"), QStringLiteral("cement")});
@@ -181,13 +210,15 @@ TEST(DescriptionEdit, VettedEdits) {
     EXPECT_FALSE(isTypedCharacter(QString()));
 }
 
-// The file follows the ticket; a failure is told once and retried at the
-// next change, and the ticket in memory is untouched.
-TEST_F(Session, KeeperWritesEachChangeAndTellsAFailureOnce) {
+// The file follows the ticket. A failure is told as soon as the write fails,
+// without waiting for a further change, and once for a run of failures; the
+// next change tries again, and the ticket in memory is untouched.
+TEST_F(Session, KeeperWritesEachChangeAndTellsAFailureOnceAtOnce) {
     const QString path = dir.file(QStringLiteral("vaznilistek.tmp"));
-    TicketKeeper keeper(path);
+    QStringList told; // the report is made before the write counts as done
+    TicketKeeper keeper(path, [&told](const QString& message) { told << message; });
     book({"1 kg"});
-    EXPECT_EQ(keeper.keepNow(session.grid(), session.revision()), QString());
+    EXPECT_TRUE(keeper.keepNow(session.grid(), session.revision()));
     TicketGrid back;
     loadUnprintedRows(path, back);
     EXPECT_EQ(back.cell(3, 1), QStringLiteral("1 kg"));
@@ -195,15 +226,24 @@ TEST_F(Session, KeeperWritesEachChangeAndTellsAFailureOnce) {
     QFile::remove(path);
     ASSERT_TRUE(QDir().mkdir(path)); // a folder in the file's place: the disk refuses
     book({"2 kg"});
-    EXPECT_NE(keeper.keepNow(session.grid(), session.revision()), QString());
+    keeper.keep(session.grid(), session.revision());
+    keeper.flush();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(path)) << told[0].toStdString();
     book({"3 kg"});
-    EXPECT_EQ(keeper.keepNow(session.grid(), session.revision()), QString()); // told already
+    EXPECT_FALSE(keeper.keepNow(session.grid(), session.revision()));
+    EXPECT_EQ(told.size(), 1); // told already
     ASSERT_TRUE(QDir().rmdir(path));
     book({"4 kg"}); // retried at the next change
-    EXPECT_EQ(keeper.keepNow(session.grid(), session.revision()), QString());
+    EXPECT_TRUE(keeper.keepNow(session.grid(), session.revision()));
     TicketGrid again;
     loadUnprintedRows(path, again);
     EXPECT_EQ(again.weighingCount, 4);
+    QFile::remove(path);
+    ASSERT_TRUE(QDir().mkdir(path));
+    book({"5 kg"});
+    EXPECT_FALSE(keeper.keepNow(session.grid(), session.revision()));
+    EXPECT_EQ(told.size(), 2); // a new failure after a success
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // The power cut: a child process runs the real main window and is killed
 // with SIGKILL at chosen points; a new start must show exactly what was
-// booked, and never a ticket that was already printed.
+// booked, never bring a printed ticket back unasked, and leave the day's
+// archive file holding each ticket whole, once.
+#include "output/printjournal.h"
 #include "platform/codepage.h"
+#include "tests/support/qtprinters.h"
 #include "tests/support/tempdir.h"
 
 #include <QDeadlineTimer>
@@ -16,24 +19,27 @@ public:
     Station() {
         writeFileBytes(
             m_dir.filePath(QStringLiteral("vaznilistek.ini")),
-            "[zobrazeni]\r\nstalyPrijem=1\r\nsave=1\r\npopis=1\r\n"
+            "[zobrazeni]\r\nstalyPrijem=1\r\nsave=1\r\npopis=1\r\nPrintSave=1\r\n"
             "[tabulka]\r\nsirka2=130\r\n[COM]\r\ndevice=/nonexistent/scale\r\ntimeout=0\r\n");
     }
     ~Station() { kill(); }
 
-    void start() {
+    // `answer` answers a question about a ticket that may have been printed.
+    void start(const char* answer = "keep") {
         m_child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_child.start(QStringLiteral(STATION_CHILD), {m_dir.path()});
+        m_child.start(QStringLiteral(STATION_CHILD), {m_dir.path(), QString::fromLatin1(answer)});
         ASSERT_TRUE(m_child.waitForStarted());
     }
     // Runs one command and returns what it printed before "done".
     QStringList command(const QByteArray& line) {
         m_child.write(line + "\n");
         QStringList out;
-        QByteArray buffered;
         for (QDeadlineTimer deadline(20000); !deadline.hasExpired();) {
-            if (!m_child.canReadLine() && !m_child.waitForReadyRead(100))
+            if (!m_child.canReadLine() && !m_child.waitForReadyRead(100)) {
+                if (m_child.state() == QProcess::NotRunning)
+                    break;
                 continue;
+            }
             while (m_child.canReadLine()) {
                 const QString got = QString::fromUtf8(m_child.readLine()).chopped(1);
                 if (got == QLatin1String("done"))
@@ -44,6 +50,11 @@ public:
         ADD_FAILURE() << "no answer to " << line.constData();
         return out;
     }
+    // A command that kills the child on its way; true when it died so.
+    bool dies(const QByteArray& line) {
+        m_child.write(line + "\n");
+        return m_child.waitForFinished(20000) && m_child.exitStatus() == QProcess::CrashExit;
+    }
     void kill() {
         if (m_child.state() != QProcess::NotRunning) {
             m_child.kill(); // SIGKILL: no closing steps run
@@ -53,6 +64,12 @@ public:
     bool fileHolds(const QString& text) const {
         return readFileBytes(m_dir.filePath(QStringLiteral("vaznilistek.tmp")))
             .contains(cp1250::encode(text));
+    }
+    QByteArray archive() const {
+        return readFileBytes(m_dir.filePath(QStringLiteral("data/2026/12/7.dat")));
+    }
+    int jobs() const {
+        return int(readFileBytes(m_dir.filePath(QStringLiteral("jobs"))).count('\n'));
     }
 
 private:
@@ -98,5 +115,87 @@ TEST(CrashSafety, AKillLosesNothingBookedAndBringsNoPrintedTicketBack) {
     station.start();
     EXPECT_EQ(bodyRows(station.command("dump")), QStringList());
 }
+
+// The ticket of two weighings as the archive holds it, and the empty ticket
+// that a print of no rows archives after it.
+const QByteArray kArchived =
+    cp1250::encode(QStringLiteral("Poř.číslo  \t\tPopis          \t\t   Hmotnost\r\n"
+                                  "1          \t\tp              \t\t   0,000 kg\r\n"
+                                  "2          \t\t               \t\t   0,000 kg\r\n"
+                                  "Celkem 2   \t\t               \t\t       0 kg\r\n"
+                                  "Dne: 7.12.2026  21:05:09\r\n"));
+
+struct CrashPoint {
+    const char* name;
+    QByteArray command; // what makes the print die on its way
+    const char* answer;
+    bool restored;      // the rows come back at the next start
+    bool asked;         // ... after a question
+    int archivedBefore; // tickets of two weighings in the day file after the crash
+};
+
+void PrintTo(const CrashPoint& p, std::ostream* os) {
+    *os << p.name;
+}
+
+QByteArray crashAt(PrintPoint point) {
+    return "crash " + QByteArray::number(int(point));
+}
+
+class PrintKilled : public ::testing::TestWithParam<CrashPoint> {};
+
+// Killed at each step of a print: what the next start restores or asks, how
+// often the ticket is in the archive, whether the day file ends whole; then
+// the operator prints what the start left, and no ticket is archived twice.
+TEST_P(PrintKilled, NextStartKnowsHowFarThePrintGot) {
+    const CrashPoint& p = GetParam();
+    Station station;
+    station.start();
+    station.command("ok");
+    station.command("type p");
+    station.command("ok");
+    station.command("settle");
+    station.command(p.command);
+    ASSERT_TRUE(station.dies("print"));
+
+    station.start(p.answer);
+    const QStringList rows = bodyRows(station.command("dump"));
+    const QStringList booked{"1/p/0,000 kg", "2//0,000 kg"};
+    EXPECT_EQ(rows, p.restored ? booked : QStringList());
+    EXPECT_EQ(station.command("questions").size(), p.asked ? 1 : 0);
+    EXPECT_EQ(station.archive(), p.archivedBefore ? kArchived : QByteArray());
+
+    const int jobsBefore = station.jobs();
+    station.command("print");
+    EXPECT_EQ(station.jobs(), jobsBefore + 1);
+    const QByteArray archive = station.archive();
+    EXPECT_EQ(archive.count("Celkem 2 "), 1) << archive.constData();
+    EXPECT_TRUE(archive.endsWith("\r\n"));
+    if (!p.restored)
+        EXPECT_TRUE(archive.startsWith(kArchived) && archive.contains("Celkem 0 "));
+    else
+        EXPECT_EQ(archive, kArchived);
+
+    // Nothing of the print is left to ask about or to undo.
+    station.kill();
+    station.start(p.answer);
+    EXPECT_EQ(bodyRows(station.command("dump")), QStringList());
+    EXPECT_EQ(station.command("questions"), QStringList());
+    EXPECT_EQ(station.archive(), archive);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, PrintKilled,
+    ::testing::Values(
+        CrashPoint{"BeforeTheJournal", crashAt(PrintPoint::Begun), "keep", true, false, 0},
+        CrashPoint{"AfterTheJournal", crashAt(PrintPoint::Recorded), "keep", true, false, 0},
+        CrashPoint{"HalfWayThroughTheAppend", "tear", "keep", true, false, 0},
+        CrashPoint{"AfterTheAppend", crashAt(PrintPoint::Appended), "keep", true, false, 0},
+        CrashPoint{"AsTheJobGoesOutKept", crashAt(PrintPoint::JobStarting), "keep", true, true, 1},
+        CrashPoint{"AsTheJobGoesOutDropped", crashAt(PrintPoint::JobStarting), "drop", false, true,
+                   1},
+        CrashPoint{"AfterTheJob", crashAt(PrintPoint::JobTaken), "keep", false, false, 1},
+        CrashPoint{"AfterTheEmptiedTicket", crashAt(PrintPoint::Settled), "keep", false, false, 1}),
+    [](const ::testing::TestParamInfo<CrashPoint>& info) { return std::string(info.param.name); });
 
 } // namespace

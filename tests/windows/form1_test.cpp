@@ -11,6 +11,7 @@
 #include "platform/localeconventions.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/wholefile.h"
 #include "settings/unit3.h"
 #include "tests/support/tempdir.h"
 #include "ticket/descriptionbox.h"
@@ -190,6 +191,10 @@ private slots:
     void settingsDialogOkAppliesAtOnce();
     void aWeightThatIsNotLiveIsNeverBooked();
     void settingsStayStoredWhenThePortCannotOpenAfterOk();
+    void aRefusedWriteIsToldWithoutAFurtherChange();
+    void aFullDiskAfterAPrintTakesThePrintedTicketOffTheDisk();
+    void aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes_data();
+    void aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes();
     void framesDuringAPrintMakeTheNextTicket();
     void aModeChangeLeavesNoStaleText();
     void anEmptyDescriptionStaysEmpty();
@@ -570,6 +575,8 @@ void Form1Test::previewClosedWithoutPrintingStillResets() {
         QTRY_VERIFY(f->previewWindow()->isVisible());
         // The ticket is archived before the preview opens.
         QVERIFY(QFile::exists(paths::archiveFile(kNow.date())));
+        // No job has gone out: a crash now would undo the print.
+        QVERIFY(readFileBytes(paths::printJournalFile()).contains("\nstav neodeslano\n"));
         f->previewWindow()->BitBtn2Click();
     });
     f->BitBtn1Click();
@@ -1000,6 +1007,105 @@ void Form1Test::settingsStayStoredWhenThePortCannotOpenAfterOk() {
     QVERIFY(s.messages[1].startsWith(QStringLiteral("Specified device not found")));
     QVERIFY(readFileBytes(s.iniPath()).contains("save=1"));
     QVERIFY(!f->VaComm1->Active());
+}
+
+// A digit books a weighing with no Enter after it; the disk refuses the
+// write. The operator hears of it now, not at the next change.
+void Form1Test::aRefusedWriteIsToldWithoutAFurtherChange() {
+    Station s(kLive + "save=1\r\n");
+    TForm1* f = s.start();
+    const QString rows = paths::unprintedRowsFile();
+    wholefile::setChangeRefusal([rows](const QString& path) { return path == rows ? EROFS : 0; });
+    f->StringGrid1->setFocus();
+    s.typeKey(Qt::Key_1, QStringLiteral("1"));
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QTRY_COMPARE(s.messages.size(), 1);
+    QVERIFY2(s.messages[0].contains(rows), qPrintable(s.messages[0]));
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->keepTicketNow();
+    QCoreApplication::processEvents();
+    QCOMPARE(f->ticket().weighingCount, 2);
+    QCOMPARE(s.messages.size(), 1); // once for the failure, not once per retry
+    wholefile::setChangeRefusal({});
+}
+
+// The archive append and the job succeed, then the disk is full: the emptied
+// ticket cannot be written, so the printed one must not stay behind as
+// unprinted.
+void Form1Test::aFullDiskAfterAPrintTakesThePrintedTicketOffTheDisk() {
+    Station s(kLive + "save=1\r\nPrintSave=1\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->keepTicketNow();
+    bool full = false;
+    const QString rows = QFileInfo(paths::unprintedRowsFile()).fileName();
+    const auto previousWrite = wholefile::setWriteFunction(
+        [&full, rows](int fd, const void* data, std::size_t size) -> qint64 {
+            if (full && openFilePath(fd).contains(rows)) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return ::write(fd, data, size);
+        });
+    const auto previousPrint = setPrintFunction([&](const QStringList& lines) {
+        s.printed.append(lines);
+        full = true;
+    });
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    setPrintFunction(previousPrint);
+    QCOMPARE(s.printed.size(), 1);
+    QVERIFY(!QFile::exists(paths::unprintedRowsFile()));
+    QVERIFY(!QFile::exists(paths::printJournalFile()));
+    QTRY_COMPARE(s.messages.size(), 1); // the write that failed
+    // The disk has room again: the next change is written.
+    full = false;
+    wholefile::setWriteFunction(previousWrite);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->keepTicketNow();
+    QVERIFY(QFile::exists(paths::unprintedRowsFile()));
+    s.form.reset(); // ended without the closing steps
+    f = s.start();
+    QCOMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(readFileBytes(paths::archiveFile(kNow.date())).count("Celkem 2 "), 1);
+}
+
+void Form1Test::aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes_data() {
+    QTest::addColumn<bool>("journalRefused");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<int>("restored");
+    QTest::addRow("journal written") << false << QStringLiteral("nevrátí") << 0;
+    QTest::addRow("journal refused too") << true << QStringLiteral("znovu objeví") << 2;
+}
+
+// The folder turns read-only during the print: neither the emptied ticket
+// nor the file's removal is possible, so the operator is told at once what
+// the next start will do, and it does exactly that.
+void Form1Test::aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes() {
+    QFETCH(bool, journalRefused);
+    QFETCH(QString, told);
+    QFETCH(int, restored);
+    Station s(kLive + "save=1\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    f->keepTicketNow();
+    const QString rows = paths::unprintedRowsFile();
+    const QString journal = paths::printJournalFile();
+    wholefile::setChangeRefusal([=](const QString& path) {
+        return path == rows || (journalRefused && path == journal) ? EROFS : 0;
+    });
+    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+    QCOMPARE(s.printed.size(), 1);
+    QTRY_COMPARE(s.messages.size(), journalRefused ? 3 : 2);
+    QVERIFY(s.messages.filter(told).size() == 1);
+    QVERIFY(s.messages.filter(rows).size() >= 1);
+    s.form.reset(); // ended without the closing steps, which could not write either
+    wholefile::setChangeRefusal({});
+    s.messages.clear();
+    f = s.start();
+    QCOMPARE(f->ticket().weighingCount, restored);
+    QCOMPARE(s.messages, QStringList());
 }
 
 void Form1Test::framesDuringAPrintMakeTheNextTicket() {
