@@ -175,19 +175,23 @@ StartPlan planStart(const PrintRecord& record, bool holds, bool empty) {
 
 Question restoreQuestion(const PrintRecord& record) {
     const LocaleConventions& lc = conventions();
-    QString text = QStringLiteral("Program skončil během tisku lístku s %1 vážení "
+    const QString keep = QStringLiteral("Ponechat řádky");
+    const QString startEmpty = QStringLiteral("Začít prázdný lístek");
+    // "má N vážení" reads right for every N, where "s N vážení" does not.
+    QString text = QStringLiteral("Program skončil během tisku lístku, který má %1 vážení "
                                   "(tisk začal %2 v %3).\n")
                        .arg(record.weighings)
                        .arg(lc.formatDate(record.when.date()), lc.formatTime(record.when.time()));
+    text += record.archived ? QStringLiteral("Lístek je uložen v archivu a mohl se už vytisknout.")
+                            : QStringLiteral("Lístek se mohl už vytisknout.");
+    // The operator can tell what the program cannot: whether paper came out.
+    text += QStringLiteral(" Podívejte se na tiskárnu: když lístek vyjel, zvolte „%1“.\n\n"
+                           "Ponechat jeho řádky, nebo začít prázdný lístek?")
+                .arg(startEmpty);
     if (record.archived)
-        text += QStringLiteral("Lístek je uložen v archivu a mohl se už vytisknout.\n\n"
-                               "Ponechat jeho řádky, nebo začít prázdný lístek? Ponechané "
-                               "řádky se při dalším tisku do archivu znovu nezapíšou, pokud "
-                               "lístek nezměníte.");
-    else
-        text += QStringLiteral("Lístek se mohl už vytisknout.\n\n"
-                               "Ponechat jeho řádky, nebo začít prázdný lístek?");
-    return {text, QStringLiteral("Ponechat řádky"), QStringLiteral("Začít prázdný lístek")};
+        text += QStringLiteral(" Ponechané řádky se při dalším tisku do archivu znovu nezapíšou, "
+                               "pokud lístek nezměníte.");
+    return {text, keep, startEmpty};
 }
 
 PrintPointHook setPrintPointHook(PrintPointHook hook) {

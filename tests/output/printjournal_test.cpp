@@ -141,6 +141,24 @@ TEST(PlanStart, FollowsHowFarThePrintGot) {
     }
 }
 
+// The operator answers from what the printer shows, so the question says
+// which answer fits a ticket that came out, and its count reads as Czech for
+// one weighing and for many.
+TEST(RestoreQuestion, TellsWhichAnswerFitsATicketThatCameOut) {
+    setConventions(LocaleConventions::czech());
+    for (const bool archived : {true, false}) {
+        for (const int weighings : {1, 3, 12}) {
+            PrintRecord r = sampleRecord(false);
+            r.archived = archived;
+            r.weighings = weighings;
+            const Question q = restoreQuestion(r);
+            EXPECT_TRUE(q.text.contains(QStringLiteral("„%1“").arg(q.second)))
+                << q.text.toStdString();
+            EXPECT_TRUE(q.text.contains(QStringLiteral("má %1 vážení").arg(weighings)))
+                << q.text.toStdString();
+        }
+    }
+}
 struct UndoCase {
     const char* name;
     QByteArray fileAfter; // the file's bytes after "before"
