@@ -47,8 +47,8 @@ void BM_AppendToArchive(benchmark::State& state) {
     const QStringList lines = buildTicketText(ticketOf(int(state.range(0))), {}, kNow);
     int day = 0;
     for (auto _ : state) {
-        const QDate date = QDate(2000, 1, 1).addDays(day++);
-        if (!appendToArchive(lines, date))
+        const QDateTime printed(QDate(2000, 1, 1).addDays(day++), QTime(8, 0));
+        if (!appendToArchive(lines, printed))
             state.SkipWithError("archive not written");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
