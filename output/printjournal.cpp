@@ -262,22 +262,28 @@ QString PrintJournal::takeFailure() {
 }
 
 void PrintJournal::tellUndo(const ArchiveAppend& append, const ArchiveUndo& undo) {
-    auto tell = [](const AppendRecord& record, const UndoResult& result) {
+    // `torn`: what is left when others wrote after it; `ofPart`: what was
+    // being written, after "zápisem".
+    auto tell = [](const AppendRecord& record, const UndoResult& result, const QString& torn,
+                   const QString& ofPart) {
         if (result.found == AppendFound::PartAndMore)
-            showError(QStringLiteral("Soubor archivu %1 obsahuje od bajtu %2 neúplný lístek, za "
-                                     "kterým jsou data jiného programu; soubor zůstal, jak byl.")
-                          .arg(native(record.file))
-                          .arg(record.lengthBefore));
+            showError(torn.arg(native(record.file)).arg(record.lengthBefore));
         else if (!result.failure.isEmpty())
-            showError(QStringLiteral("Soubor archivu %1 končí nedokončeným zápisem lístku (od "
-                                     "bajtu %2), který se nepodařilo odříznout: %3")
-                          .arg(native(record.file))
+            showError(QStringLiteral("Soubor archivu %1 končí nedokončeným zápisem %2 (od "
+                                     "bajtu %3), který se nepodařilo odříznout: %4")
+                          .arg(native(record.file), ofPart)
                           .arg(record.lengthBefore)
                           .arg(result.failure));
     };
-    tell(append.day, undo.day);
+    tell(append.day, undo.day,
+         QStringLiteral("Soubor archivu %1 obsahuje od bajtu %2 neúplný lístek, za kterým jsou "
+                        "data jiného programu; soubor zůstal, jak byl."),
+         QStringLiteral("lístku"));
     if (append.seal)
-        tell(*append.seal, undo.seal);
+        tell(*append.seal, undo.seal,
+             QStringLiteral("Soubor archivu %1 obsahuje od bajtu %2 neúplnou pečeť, za kterou "
+                            "jsou data jiného programu; soubor zůstal, jak byl."),
+             QStringLiteral("pečeti"));
 }
 
 void PrintJournal::settlePending() {
