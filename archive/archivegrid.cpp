@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int kRowHeight = 20;
+const QColor kChangedText(255, 0, 0);
+const QColor kChangedBackground(255, 215, 215);
 
 const QFont& gridFont() {
     static const QFont f = formFontPixels(16);
@@ -60,6 +62,14 @@ void ArchiveCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         // The colour wins over the selection; the selection's colour moves
         // to the text so that the current row still shows.
         text = palette.color(selected ? QPalette::Highlight : QPalette::Text);
+    }
+    // A ticket changed after its seal: red text, on pink where the row has
+    // no colour of its own, so that totals and date rows stay recognisable.
+    // The current row keeps the selection's colours.
+    if (model->table().changed(row) && !selected) {
+        text = kChangedText;
+        if (fill == ArchiveRowFill::Normal)
+            background = kChangedBackground;
     }
     painter->fillRect(option.rect, background);
     painter->setPen(text);

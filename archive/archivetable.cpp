@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 qsizetype ArchiveTable::cellStart(int row, int column) const {
     const qsizetype i = qsizetype(row) * kColumns + column;
@@ -76,6 +77,19 @@ void ArchiveTable::clear() {
     m_text.shrink_to_fit();
     m_ends.clear();
     m_ends.shrink_to_fit();
+    m_changed.clear();
+}
+
+void ArchiveTable::markChanged(int first, int end) {
+    if (first < end)
+        m_changed.emplace_back(first, end);
+}
+
+bool ArchiveTable::changed(int row) const {
+    const auto after =
+        std::upper_bound(m_changed.begin(), m_changed.end(), row,
+                         [](int r, const std::pair<int, int>& span) { return r < span.first; });
+    return after != m_changed.begin() && row < std::prev(after)->second;
 }
 
 bool appendArchiveFile(ArchiveTable& table, QByteArrayView bytes) {
@@ -92,6 +106,18 @@ bool appendArchiveFile(ArchiveTable& table, QByteArrayView bytes) {
         p = brk + 1;
     }
     return true;
+}
+
+qsizetype archiveLineAt(QByteArrayView bytes, qsizetype offset) {
+    qsizetype line = 0;
+    const qsizetype end = std::min(offset, bytes.size());
+    for (qsizetype i = 0; i < end; ++i) {
+        const char c = bytes[i];
+        // A CR LF pair ends one line, at its LF.
+        if (c == '\n' || (c == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')))
+            ++line;
+    }
+    return line;
 }
 
 ArchiveRowFill archiveRowFill(int row, QByteArrayView column0) {

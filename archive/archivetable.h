@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The rows of the archive grid as loaded from archive files, kept as the
@@ -39,6 +40,12 @@ public:
     // memory once instead of copying it at every growth.
     void reserveForFileBytes(qsizetype bytes);
     void clear();
+
+    // Rows of tickets changed after they were sealed, from `first` up to
+    // (not including) `end`; spans are marked in ascending order. A few spans
+    // a load, so a changed year costs nothing per row.
+    void markChanged(int first, int end);
+    bool changed(int row) const;
     qsizetype textBytes() const { return qsizetype(m_text.size()); }
 
     // The most text one table holds (offsets are 32-bit to keep rows small).
@@ -49,12 +56,17 @@ private:
 
     std::string m_text;          // cells, each followed by ';'
     std::vector<quint32> m_ends; // per row and cell: where its ';' stands
+    std::vector<std::pair<int, int>> m_changed;
 };
 
 // Appends the lines of one archive file's bytes to the table. A line ends at
 // CR, LF or CR LF; a last line without a break counts, and a final break adds
 // no empty line. Returns false when the table filled up part-way.
 bool appendArchiveFile(ArchiveTable& table, QByteArrayView bytes);
+
+// Which of the lines that appendArchiveFile makes of `bytes` holds the byte
+// at `offset`, counted from 0: the number of line ends before it.
+qsizetype archiveLineAt(QByteArrayView bytes, qsizetype offset);
 
 // How a cell of the archive grid is filled: rows whose column 0 holds
 // "Celkem" (a ticket's totals) yellow, else those holding "Dne" (its date

@@ -302,6 +302,7 @@ void TForm4::DateTimePicker1Change() {
 
 void TForm4::BitBtn3Click() {
     QStringList failures;
+    std::vector<DaySealReport> seals;
     bool outOfMemory = false;
     {
         const BusyCursor busy;
@@ -311,6 +312,7 @@ void TForm4::BitBtn3Click() {
         try {
             ArchiveLoad load = loadArchiveRange(DateTimePicker1->date(), DateTimePicker2->date());
             failures = std::move(load.failures);
+            seals = std::move(load.seals);
             showLoaded(std::move(load.table));
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
@@ -318,6 +320,8 @@ void TForm4::BitBtn3Click() {
     }
     if (!failures.isEmpty())
         showError(archiveFailureMessage(failures));
+    if (!seals.empty())
+        showError(sealReportMessage(seals));
     if (outOfMemory)
         showError(QStringLiteral("Pro zvolený rozsah dnů není dost paměti."));
 }

@@ -1,9 +1,11 @@
 #include "output/archivewriter.h"
 
+#include "archive/archiveseal.h"
 #include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/uniquefd.h"
+#include "platform/version.h"
 #include "platform/wholefile.h"
 
 #include <QDir>
@@ -60,22 +62,31 @@ void createEmpty(const QString& path) {
         ::close(fd);
 }
 
-int openForAppend(const QString& path) {
-    if (const int fault = injectedFault(ArchiveStep::Open)) {
+// The steps of writing one of the two files, as the fault seam names them.
+struct Steps {
+    ArchiveStep write;
+    ArchiveStep sync;
+    ArchiveStep close;
+};
+constexpr Steps kDaySteps{ArchiveStep::Write, ArchiveStep::Sync, ArchiveStep::Close};
+constexpr Steps kSealSteps{ArchiveStep::SealWrite, ArchiveStep::SealSync, ArchiveStep::SealClose};
+
+// Read access too: the file's last byte says whether it ends a line.
+int openForAppend(const QString& path, ArchiveStep step, int flags = 0) {
+    if (const int fault = injectedFault(step)) {
         errno = fault;
         return -1;
     }
     const QByteArray native = QFile::encodeName(path);
     int fd;
-    // Read access too: the file's last byte says whether it ends a line.
     do
-        fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CLOEXEC);
+        fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CLOEXEC | flags, 0666);
     while (fd < 0 && errno == EINTR);
     return fd;
 }
 
-void writeAll(int fd, const QByteArray& bytes, const QString& path) {
-    if (const int fault = injectedFault(ArchiveStep::Write))
+void writeAll(int fd, const QByteArray& bytes, const QString& path, ArchiveStep step) {
+    if (const int fault = injectedFault(step))
         failWrite(path, fault);
     QString reason;
     if (!wholefile::writeAll(fd, bytes, reason))
@@ -83,12 +94,12 @@ void writeAll(int fd, const QByteArray& bytes, const QString& path) {
                                     .arg(QDir::toNativeSeparators(path), reason));
 }
 
-void writeAndClose(UniqueFd& fd, const QByteArray& bytes, const QString& path) {
-    writeAll(fd.get(), bytes, path);
+void writeAndClose(UniqueFd& fd, const QByteArray& bytes, const QString& path, const Steps& steps) {
+    writeAll(fd.get(), bytes, path, steps.write);
 
     // A ticket that is printed but lost from the archive by a crash or power
     // cut is worse than a slow print, so the bytes go to disk before success.
-    if (const int fault = injectedFault(ArchiveStep::Sync))
+    if (const int fault = injectedFault(steps.sync))
         failWrite(path, fault);
     // Special files (a terminal, /dev/full) cannot sync; only a failure of a
     // real sync is a lost ticket.
@@ -96,7 +107,7 @@ void writeAndClose(UniqueFd& fd, const QByteArray& bytes, const QString& path) {
         failWrite(path, errno);
 
     const int raw = fd.release();
-    if (const int fault = injectedFault(ArchiveStep::Close)) {
+    if (const int fault = injectedFault(steps.close)) {
         ::close(raw);
         failWrite(path, fault);
     }
@@ -104,8 +115,14 @@ void writeAndClose(UniqueFd& fd, const QByteArray& bytes, const QString& path) {
         failWrite(path, errno);
 }
 
-// What the append must write first so that its first line starts a line of
+// What an append must write first so that its first line starts a line of
 // its own: the file may end without a line end, or with the CR of one.
+QByteArray lineEndAfter(char last) {
+    if (last == '\n')
+        return {};
+    return last == '\r' ? QByteArray("\n") : QByteArray("\r\n");
+}
+
 QByteArray lineEndBefore(int fd, off_t length, const QString& path) {
     if (length <= 0)
         return {};
@@ -116,9 +133,7 @@ QByteArray lineEndBefore(int fd, off_t length, const QString& path) {
     while (n < 0 && errno == EINTR);
     if (n != 1)
         failWrite(path, n < 0 ? errno : EIO);
-    if (last == '\n')
-        return {};
-    return last == '\r' ? QByteArray("\n") : QByteArray("\r\n");
+    return lineEndAfter(last);
 }
 
 bool readAt(int fd, qint64 offset, QByteArray& into) {
@@ -137,6 +152,79 @@ bool readAt(int fd, qint64 offset, QByteArray& into) {
     return true;
 }
 
+// Feeds the day's bytes from `from` up to `to` to the hasher, a piece at a
+// time: a day can hold megabytes.
+bool hashRange(int fd, qint64 from, qint64 to, SealHasher& hasher) {
+    constexpr qint64 kPiece = 256 * 1024;
+    QByteArray piece;
+    for (qint64 at = from; at < to; at += piece.size()) {
+        piece.resize(qsizetype(std::min(kPiece, to - at)));
+        if (!readAt(fd, at, piece))
+            return false;
+        hasher.add(piece);
+    }
+    return true;
+}
+
+// The seal line for the day's append, with the seal file open for it; the
+// reason instead when it cannot be made.
+struct PreparedSeal {
+    UniqueFd fd;
+    std::optional<AppendRecord> record;
+    QString failure;
+};
+
+PreparedSeal prepareSeal(int dayFd, const AppendRecord& day, const QDateTime& printed) {
+    PreparedSeal seal;
+    const QString path = paths::archiveSealFile(printed.date());
+    seal.fd = UniqueFd(openForAppend(path, ArchiveStep::SealOpen, O_CREAT));
+    struct stat st {};
+    if (!seal.fd.valid() || ::fstat(seal.fd.get(), &st) != 0) {
+        seal.failure = wholefile::systemReason(errno);
+        return seal;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        seal.failure = wholefile::systemReason(EINVAL);
+        return seal;
+    }
+    QByteArray existing(qsizetype(st.st_size), Qt::Uninitialized);
+    if (!readAt(seal.fd.get(), 0, existing)) {
+        seal.failure = wholefile::systemReason(errno);
+        return seal;
+    }
+    SealLine line;
+    line.start = day.lengthBefore;
+    line.end = day.lengthAfter();
+    try {
+        SealHasher hasher;
+        // A run goes on only over bytes that still match its last line, so
+        // that a change made since is never sealed over; the check relies
+        // on it.
+        const SealFile seals = readSealFile(existing);
+        if (const SealLine* last = runToContinue(seals, day.lengthBefore)) {
+            if (!hashRange(dayFd, last->start, day.lengthBefore, hasher)) {
+                seal.failure = wholefile::systemReason(errno);
+                return seal;
+            }
+            if (hasher.digest() == last->digest)
+                line.start = last->start;
+            else
+                hasher.restart();
+        }
+        hasher.add(day.bytes);
+        line.digest = hasher.digest();
+    } catch (const AppError& e) {
+        seal.failure = e.message();
+        return seal;
+    }
+    line.printedDate = printed.date();
+    line.printedTime = printed.time();
+    line.version = programVersion();
+    const QByteArray before = existing.isEmpty() ? QByteArray() : lineEndAfter(existing.back());
+    seal.record = AppendRecord{path, existing.size(), before + encodeSealLine(line)};
+    return seal;
+}
+
 QString undoFailureText(const UndoResult& undo) {
     switch (undo.found) {
     case AppendFound::PartAndMore:
@@ -147,17 +235,22 @@ QString undoFailureText(const UndoResult& undo) {
     }
 }
 
+bool isGone(const UndoResult& undo) {
+    return undo.cut || undo.found == AppendFound::Nothing;
+}
+
 } // namespace
 
 ArchiveFaultHook setArchiveFaultHook(ArchiveFaultHook hook) {
     return std::exchange(faultHook(), std::move(hook));
 }
 
-bool appendToArchive(const QStringList& lines, const QDate& date, const AppendJournal& journal) {
+bool appendToArchive(const QStringList& lines, const QDateTime& printed,
+                     const AppendJournal& journal) {
     // The root keeps its trailing separator in the message, as the operator
     // has always seen it.
     const QString root = paths::archiveRoot();
-    const QString file = paths::archiveFile(date);
+    const QString file = paths::archiveFile(printed.date());
     const QString month = QFileInfo(file).path();
     const QString year = QFileInfo(month).path();
 
@@ -173,7 +266,7 @@ bool appendToArchive(const QStringList& lines, const QDate& date, const AppendJo
         }
     }
 
-    UniqueFd fd(openForAppend(file));
+    UniqueFd fd(openForAppend(file, ArchiveStep::Open));
     if (fd.get() < 0) {
         showError(QStringLiteral("Nelze otevřít soubor: ") + QDir::toNativeSeparators(file));
         return false;
@@ -183,7 +276,8 @@ bool appendToArchive(const QStringList& lines, const QDate& date, const AppendJo
     if (::fstat(fd.get(), &st) != 0)
         failWrite(file, errno);
     const bool regular = S_ISREG(st.st_mode);
-    AppendRecord record{file, qint64(st.st_size), {}};
+    ArchiveAppend append{AppendRecord{file, qint64(st.st_size), {}}, std::nullopt};
+    AppendRecord& record = append.day;
     if (regular)
         record.bytes = lineEndBefore(fd.get(), st.st_size, file);
     const qsizetype first = record.lengthBefore >= kFirstLineSkipSize ? 1 : 0;
@@ -191,28 +285,56 @@ bool appendToArchive(const QStringList& lines, const QDate& date, const AppendJo
         record.bytes += cp1250::encode(lines.at(i));
         record.bytes += "\r\n";
     }
+    UniqueFd sealFd;
+    if (regular) {
+        PreparedSeal seal = prepareSeal(fd.get(), record, printed);
+        if (seal.record) {
+            append.seal = std::move(seal.record);
+            sealFd = std::move(seal.fd);
+        } else {
+            // The ticket matters more than its seal; the check shows it as
+            // not sealed.
+            showError(QStringLiteral("Pečeť lístku nelze zapsat do souboru %1: %2\nLístek se "
+                                     "uloží do archivu bez pečeti.")
+                          .arg(QDir::toNativeSeparators(paths::archiveSealFile(printed.date())),
+                               seal.failure));
+        }
+    }
     if (journal && regular)
-        journal(record);
+        journal(append);
     try {
-        writeAndClose(fd, record.bytes, file);
+        writeAndClose(fd, record.bytes, file, kDaySteps);
+        if (append.seal)
+            writeAndClose(sealFd, append.seal->bytes, append.seal->file, kSealSteps);
     } catch (const ArchiveWriteError& e) {
         if (!regular)
             throw; // a device has no length to go back to
-        // Half a ticket would stay cut mid-line, and the retry after the
-        // error box would book its rows twice.
-        const UndoResult undo = undoAppend(record);
-        if (undo.cut || undo.found == AppendFound::Nothing)
+        // Half a ticket would stay cut mid-line, a ticket without its seal
+        // would show as not sealed, and the retry after the error box would
+        // book its rows twice.
+        const ArchiveUndo undone = undoArchiveAppend(append);
+        if (undone.gone())
             throw;
-        throw ArchiveWriteError(
-            e.message() +
-            QStringLiteral("\nSoubor se nepodařilo vrátit na délku před zápisem (%1 B): %2")
-                .arg(record.lengthBefore)
-                .arg(undoFailureText(undo)));
+        QString text = e.message();
+        auto left = [&text](const AppendRecord& part, const UndoResult& result) {
+            if (!isGone(result))
+                text += QStringLiteral("\nSoubor %1 se nepodařilo vrátit na délku před zápisem "
+                                       "(%2 B): %3")
+                            .arg(QDir::toNativeSeparators(part.file))
+                            .arg(part.lengthBefore)
+                            .arg(undoFailureText(result));
+        };
+        left(append.day, undone.day);
+        if (append.seal)
+            left(*append.seal, undone.seal);
+        throw ArchiveWriteError(text);
     }
     return true;
 }
 
-UndoResult undoAppend(const AppendRecord& record) {
+namespace {
+
+UndoResult undo(const AppendRecord& record, bool cutWhole) {
     UndoResult result;
     const UniqueFd fd(::open(QFile::encodeName(record.file).constData(), O_RDWR | O_CLOEXEC));
     if (!fd.valid()) {
@@ -247,7 +369,7 @@ UndoResult undoAppend(const AppendRecord& record) {
     else
         result.found =
             record.lengthBefore + same == length ? AppendFound::Part : AppendFound::PartAndMore;
-    if (result.found != AppendFound::Whole && result.found != AppendFound::Part)
+    if (result.found != AppendFound::Part && (result.found != AppendFound::Whole || !cutWhole))
         return result;
     if (::ftruncate(fd.get(), off_t(record.lengthBefore)) != 0 ||
         (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)) {
@@ -255,5 +377,25 @@ UndoResult undoAppend(const AppendRecord& record) {
         return result;
     }
     result.cut = true;
+    return result;
+}
+
+} // namespace
+
+UndoResult undoAppend(const AppendRecord& record) {
+    return undo(record, true);
+}
+
+bool ArchiveUndo::gone() const {
+    return isGone(day) && isGone(seal);
+}
+
+ArchiveUndo undoArchiveAppend(const ArchiveAppend& append) {
+    ArchiveUndo result;
+    result.day = undo(append.day, true);
+    if (!append.seal || !result.day.failure.isEmpty())
+        return result;
+    const bool ticketStays = result.day.found == AppendFound::WholeAndMore;
+    result.seal = undo(*append.seal, !ticketStays);
     return result;
 }

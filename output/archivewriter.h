@@ -3,13 +3,15 @@
 #include "platform/apperror.h"
 
 #include <QByteArray>
-#include <QDate>
+#include <QDateTime>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 // Appends printed tickets to the day's archive file, data/<year>/<month>/<day>.dat
-// beside the executable, in Windows-1250 with CR LF lines; the archive browser
-// reads the same files back.
+// beside the executable, in Windows-1250 with CR LF lines, and seals each in
+// the day's seal file beside it; the archive browser reads the same files
+// back and checks them against their seals.
 //
 // Folders and files that cannot be created or opened are the operator's
 // business: each is reported through showError and printing goes on without
@@ -30,18 +32,30 @@ struct AppendRecord {
     qint64 lengthAfter() const { return lengthBefore + bytes.size(); }
 };
 
-// Called once the append's bytes are known and before the first of them is
+// What a print appends: the ticket to the day's file and, after it, the
+// ticket's seal line to the day's seal file (archive/archiveseal.h). No seal
+// for a day's file that is no regular file, or when the seal file cannot be
+// opened or read: the ticket is then archived without one.
+struct ArchiveAppend {
+    AppendRecord day;
+    std::optional<AppendRecord> seal;
+};
+
+// Called once the appends' bytes are known and before the first of them is
 // written, so that a crash part-way can be undone: it must have the record
 // on disk when it returns.
-using AppendJournal = std::function<void(const AppendRecord&)>;
+using AppendJournal = std::function<void(const ArchiveAppend&)>;
 
-// Returns true when the ticket reached the file. A file that already holds
-// 128 bytes or more gets the lines without the first one, so the column
-// titles (or the header's first line) appear once at the top of a day. A file
-// that ends part-way through a line (another program's write, or one torn
-// before this program undid its own) first gets a line end, so that no two
-// tickets are ever glued into one line.
-bool appendToArchive(const QStringList& lines, const QDate& date,
+// Returns true when the ticket reached the file; the day is the print's date.
+// A file that already holds 128 bytes or more gets the lines without the
+// first one, so the column titles (or the header's first line) appear once at
+// the top of a day. A file that ends part-way through a line (another
+// program's write, or one torn before this program undid its own) first gets
+// a line end, so that no two tickets are ever glued into one line. The seal
+// line follows the ticket, each written and synced in turn; when either write
+// fails, both files go back to their lengths before and ArchiveWriteError is
+// thrown.
+bool appendToArchive(const QStringList& lines, const QDateTime& printed,
                      const AppendJournal& journal = {});
 
 // What of an append is in its file now. Only bytes that are exactly the
@@ -66,9 +80,21 @@ struct UndoResult {
 // are never cut: then the file is left as it is and `found` says why.
 UndoResult undoAppend(const AppendRecord& record);
 
+struct ArchiveUndo {
+    UndoResult day;
+    UndoResult seal;
+    // Nothing of either append is left in its file.
+    bool gone() const;
+};
+// Undoes a print's appends, the ticket first. Its seal line goes with it;
+// when the ticket stays whole because another program wrote after it, the
+// seal line stays too (it vouches for bytes that stay), unless it is torn.
+// When the ticket could not be cut, the seal line is left for the next try.
+ArchiveUndo undoArchiveAppend(const ArchiveAppend& append);
+
 // Fault seam for the steps after the day's file exists, which root cannot be
 // made to fail through permissions. The hook returns an errno value to fail
 // that step with, or 0 to let it run.
-enum class ArchiveStep { Open, Write, Sync, Close };
+enum class ArchiveStep { Open, Write, Sync, Close, SealOpen, SealWrite, SealSync, SealClose };
 using ArchiveFaultHook = std::function<int(ArchiveStep)>;
 ArchiveFaultHook setArchiveFaultHook(ArchiveFaultHook hook); // returns the previous hook

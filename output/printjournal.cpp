@@ -93,13 +93,21 @@ QByteArray encodePrintRecord(const PrintRecord& r) {
            ' ' + QByteArray::number(r.rowsFile.size) + ' ' +
            QByteArray::number(r.rowsFile.modifiedNs) + '\n';
     out += "archivovano " + QByteArray::number(int(r.archived)) + '\n';
-    if (r.append)
-        out += "archiv " + r.append->file.toUtf8().toPercentEncoding() + ' ' +
-               QByteArray::number(r.append->lengthBefore) + ' ' +
-               QByteArray::number(r.append->bytes.size()) + '\n';
+    auto appendLine = [&out](const char* key, const AppendRecord& a) {
+        out += key + (' ' + a.file.toUtf8().toPercentEncoding()) + ' ' +
+               QByteArray::number(a.lengthBefore) + ' ' + QByteArray::number(a.bytes.size()) + '\n';
+    };
+    if (r.append) {
+        appendLine("archiv", r.append->day);
+        if (r.append->seal)
+            appendLine("pecet", *r.append->seal);
+    }
     out += '\n';
-    if (r.append)
-        out += r.append->bytes;
+    if (r.append) {
+        out += r.append->day.bytes;
+        if (r.append->seal)
+            out += r.append->seal->bytes;
+    }
     return out;
 }
 
@@ -113,6 +121,19 @@ std::optional<PrintRecord> decodePrintRecord(const QByteArray& bytes) {
         return std::nullopt;
     PrintRecord r;
     int seen = 0;
+    // The appends' bytes follow the header in the order of their lines.
+    qsizetype used = 0;
+    auto appendRecord = [&body, &used](const QList<QByteArray>& f) -> std::optional<AppendRecord> {
+        qint64 length = 0;
+        qint64 size = 0;
+        if (f.size() != 4 || !toNumber(f[2], length) || !toNumber(f[3], size) || length < 0 ||
+            size < 0 || size > body.size() - used)
+            return std::nullopt;
+        AppendRecord a{QString::fromUtf8(QByteArray::fromPercentEncoding(f[1])), length,
+                       body.mid(used, qsizetype(size))};
+        used += qsizetype(size);
+        return a;
+    };
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> f = lines[i].split(' ');
         const QByteArray& key = f.value(0);
@@ -140,15 +161,20 @@ std::optional<PrintRecord> decodePrintRecord(const QByteArray& bytes) {
         } else if (key == "archivovano" && f.size() == 2) {
             r.archived = f[1] == "1";
             seen |= 32;
-        } else if (key == "archiv" && f.size() == 4 && toNumber(f[2], n[0]) &&
-                   toNumber(f[3], n[1]) && n[0] >= 0 && n[1] == body.size()) {
-            r.append =
-                AppendRecord{QString::fromUtf8(QByteArray::fromPercentEncoding(f[1])), n[0], body};
+        } else if (key == "archiv" && !r.append) {
+            std::optional<AppendRecord> day = appendRecord(f);
+            if (!day)
+                return std::nullopt;
+            r.append = ArchiveAppend{std::move(*day), std::nullopt};
+        } else if (key == "pecet" && r.append && !r.append->seal) {
+            r.append->seal = appendRecord(f);
+            if (!r.append->seal)
+                return std::nullopt;
         } else {
             return std::nullopt;
         }
     }
-    if (seen != 63 || (!r.append && !body.isEmpty()))
+    if (seen != 63 || used != body.size())
         return std::nullopt;
     return r;
 }
@@ -239,22 +265,33 @@ QString PrintJournal::takeFailure() {
     return std::exchange(m_untold, QString());
 }
 
-void PrintJournal::tellUndo(const AppendRecord& record, const UndoResult& undo) {
-    if (undo.found == AppendFound::PartAndMore)
-        showError(QStringLiteral("Soubor archivu %1 obsahuje od bajtu %2 neúplný lístek, za kterým "
-                                 "jsou data jiného programu; soubor zůstal, jak byl.")
-                      .arg(native(record.file))
-                      .arg(record.lengthBefore));
-    else if (!undo.failure.isEmpty())
-        showError(QStringLiteral("Soubor archivu %1 končí nedokončeným zápisem lístku (od bajtu "
-                                 "%2), který se nepodařilo odříznout: %3")
-                      .arg(native(record.file))
-                      .arg(record.lengthBefore)
-                      .arg(undo.failure));
+void PrintJournal::tellUndo(const ArchiveAppend& append, const ArchiveUndo& undo) {
+    // `torn`: what is left when others wrote after it; `ofPart`: what was
+    // being written, after "zápisem".
+    auto tell = [](const AppendRecord& record, const UndoResult& result, const QString& torn,
+                   const QString& ofPart) {
+        if (result.found == AppendFound::PartAndMore)
+            showError(torn.arg(native(record.file)).arg(record.lengthBefore));
+        else if (!result.failure.isEmpty())
+            showError(QStringLiteral("Soubor archivu %1 končí nedokončeným zápisem %2 (od "
+                                     "bajtu %3), který se nepodařilo odříznout: %4")
+                          .arg(native(record.file), ofPart)
+                          .arg(record.lengthBefore)
+                          .arg(result.failure));
+    };
+    tell(append.day, undo.day,
+         QStringLiteral("Soubor archivu %1 obsahuje od bajtu %2 neúplný lístek, za kterým jsou "
+                        "data jiného programu; soubor zůstal, jak byl."),
+         QStringLiteral("lístku"));
+    if (append.seal)
+        tell(*append.seal, undo.seal,
+             QStringLiteral("Soubor archivu %1 obsahuje od bajtu %2 neúplnou pečeť, za kterou "
+                            "jsou data jiného programu; soubor zůstal, jak byl."),
+             QStringLiteral("pečeti"));
 }
 
 void PrintJournal::settlePending() {
-    const UndoResult undo = undoAppend(*m_pending);
+    const ArchiveUndo undo = undoArchiveAppend(*m_pending);
     tellUndo(*m_pending, undo);
     // Told once: the line end the next append writes first keeps its ticket
     // apart even when the rest stays.
@@ -277,10 +314,10 @@ void PrintJournal::begin(const QByteArray& ticket, int weighings, const QDateTim
     m_sent = false;
 }
 
-void PrintJournal::appending(const AppendRecord& record) {
+void PrintJournal::appending(const ArchiveAppend& append) {
     if (!m_active)
         return;
-    m_current.append = record;
+    m_current.append = append;
     m_current.archived = false;
     write(m_current);
     reached(PrintPoint::Recorded);
@@ -296,8 +333,7 @@ void PrintJournal::appended() {
 void PrintJournal::appendFailed() {
     if (!m_active || !m_current.append)
         return;
-    const UndoResult undo = undoAppend(*m_current.append);
-    if (undo.cut || undo.found == AppendFound::Nothing)
+    if (undoArchiveAppend(*m_current.append).gone())
         m_current.append.reset();
 }
 
@@ -413,11 +449,11 @@ PrintJournal::Start PrintJournal::recover(const TicketGrid& loaded, const FileSt
         restoring && (rowsFile == record->rowsFile || ticketFingerprint(loaded) == record->ticket);
     start.plan = planStart(*record, holds, loaded.bodyRowCount() == 0);
     if (start.plan.undoAppend) {
-        const UndoResult undo = undoAppend(*record->append);
+        const ArchiveUndo undo = undoArchiveAppend(*record->append);
         tellUndo(*record->append, undo);
         // Someone else wrote after the whole ticket: it stays archived.
-        start.plan.archived = holds && undo.found == AppendFound::WholeAndMore;
-        if (!undo.failure.isEmpty()) {
+        start.plan.archived = holds && undo.day.found == AppendFound::WholeAndMore;
+        if (!undo.day.failure.isEmpty() || !undo.seal.failure.isEmpty()) {
             m_pending = record->append; // the next append tries again
             return start;
         }

@@ -20,7 +20,8 @@ class TicketGrid;
 //
 // 1. No job had gone out: the print is undone. The ticket comes back as
 //    unprinted, and whatever the archive append wrote of it is cut off the
-//    day file again (the append's own bytes only, see undoAppend).
+//    day file and the seal file again (the appends' own bytes only, see
+//    undoArchiveAppend).
 // 2. A job was going out: the ticket may have been printed. It comes back
 //    only if the operator, told so, chooses to keep its rows; kept rows are
 //    known to be archived, so printing them again does not archive them twice.
@@ -62,8 +63,8 @@ struct PrintRecord {
     QDateTime when;
     int weighings = 0;
     bool archived = false; // the day file holds the whole ticket
-    // The append a crash before any job undoes.
-    std::optional<AppendRecord> append;
+    // The appends a crash before any job undoes.
+    std::optional<ArchiveAppend> append;
 };
 
 QByteArray encodePrintRecord(const PrintRecord& record);
@@ -87,8 +88,8 @@ Question restoreQuestion(const PrintRecord& record);
 // Named moments of a print, for tests that end the program at each.
 enum class PrintPoint {
     Begun,       // nothing of the print is on disk yet
-    Recorded,    // the journal holds the append about to be written
-    Appended,    // the ticket is in the day file, no job yet
+    Recorded,    // the journal holds the appends about to be written
+    Appended,    // the ticket and its seal are in the archive, no job yet
     JobStarting, // the journal says a job is going out
     JobTaken,    // the printing service took the job
     Settled,     // the emptied ticket is on disk, the journal not yet removed
@@ -103,10 +104,10 @@ public:
 
     // ---- a print, in this order ----
     void begin(const QByteArray& ticket, int weighings, const QDateTime& when, bool archived);
-    // Writes the record with the append; the archive writer calls it before
-    // the first byte. A record that cannot be written leaves the append
+    // Writes the record with the appends; the archive writer calls it before
+    // the first byte. A record that cannot be written leaves the appends
     // unprotected, never undone.
-    void appending(const AppendRecord& record);
+    void appending(const ArchiveAppend& append);
     void appended();
     // After an append that threw: whatever the writer could not cut back
     // stays recorded for the next start or the next append.
@@ -147,7 +148,7 @@ private:
     bool remove();
     void noteFailure(const QString& reason);
     void settlePending();
-    static void tellUndo(const AppendRecord& record, const UndoResult& undo);
+    static void tellUndo(const ArchiveAppend& append, const ArchiveUndo& undo);
 
     QString m_path;
     QString m_rowsPath;
@@ -155,7 +156,7 @@ private:
     bool m_sent = false;
     PrintRecord m_current;
     std::optional<PrintRecord> m_disk; // what the journal file holds
-    std::optional<AppendRecord> m_pending;
+    std::optional<ArchiveAppend> m_pending;
     bool m_failing = false;
     QString m_untold;
 };

@@ -57,4 +57,12 @@ QString archiveFile(const QDate& date) {
            QStringLiteral("%1/%2/%3.dat").arg(date.year()).arg(date.month()).arg(date.day());
 }
 
+QString archiveSealFile(const QDate& date) {
+    return sealFileOf(archiveFile(date));
+}
+
+QString sealFileOf(const QString& archiveFile) {
+    return withExtension(archiveFile, QStringLiteral(".pec"));
+}
+
 } // namespace paths

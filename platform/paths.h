@@ -20,5 +20,8 @@ QString printJournalFile();  // <executable>.tisk, beside it
 QString archiveRoot();       // <executable dir>/data/
 // data/<year>/<month>/<day>.dat, numbers without leading zeros.
 QString archiveFile(const QDate& date);
+// The day's seal file beside it, data/<year>/<month>/<day>.pec.
+QString archiveSealFile(const QDate& date);
+QString sealFileOf(const QString& archiveFile);
 
 } // namespace paths

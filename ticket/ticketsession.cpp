@@ -147,7 +147,7 @@ void TicketSession::printWith(const QDateTime& now, const PrintStep& step,
     if (m_journal)
         m_journal->begin(ticket, m_grid.weighingCount, now, archived);
     try {
-        if (m_saveOnPrint && !archived && archive(lines, now.date()))
+        if (m_saveOnPrint && !archived && archive(lines, now))
             m_archivedTicket = ticket;
         // After the append, before the print step.
         step(lines);
@@ -164,13 +164,13 @@ void TicketSession::printWith(const QDateTime& now, const PrintStep& step,
     bookHeld();
 }
 
-bool TicketSession::archive(const QStringList& lines, const QDate& date) {
+bool TicketSession::archive(const QStringList& lines, const QDateTime& printed) {
     AppendJournal journal;
     if (m_journal)
-        journal = [this](const AppendRecord& record) { m_journal->appending(record); };
+        journal = [this](const ArchiveAppend& append) { m_journal->appending(append); };
     bool appended = false;
     try {
-        appended = appendToArchive(lines, date, journal);
+        appended = appendToArchive(lines, printed, journal);
     } catch (const ArchiveWriteError&) {
         if (m_journal)
             m_journal->appendFailed();

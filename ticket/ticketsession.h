@@ -170,9 +170,9 @@ private:
     };
     void printWith(const QDateTime& now, const PrintStep& step,
                    TicketGrid::TotalsWriter resetWriter, const QByteArray& ticket);
-    // The archive append of a print, journalled. Returns whether the ticket
-    // reached the day file.
-    bool archive(const QStringList& lines, const QDate& date);
+    // The archive append of a print and its seal, journalled. Returns whether
+    // the ticket reached the day file.
+    bool archive(const QStringList& lines, const QDateTime& printed);
     void bookHeld();
 
     TicketGrid m_grid;

@@ -1,14 +1,23 @@
 // Ticket output and print-frame decoding against the serial line's pace: at
 // 9600 bit/s (10 bits a character) one byte takes about 1.04 ms, so an
 // 18-byte item frame takes about 18.75 ms to arrive.
+#include "archive/archiveseal.h"
 #include "link/printframe.h"
 #include "output/archivewriter.h"
 #include "output/tickettext.h"
+#include "platform/codepage.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
+#include "platform/version.h"
+#include "platform/wholefile.h"
 #include "tests/support/tempdir.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <benchmark/benchmark.h>
+
+#include <cerrno>
+#include <chrono>
 
 namespace {
 
@@ -47,13 +56,58 @@ void BM_AppendToArchive(benchmark::State& state) {
     const QStringList lines = buildTicketText(ticketOf(int(state.range(0))), {}, kNow);
     int day = 0;
     for (auto _ : state) {
-        const QDate date = QDate(2000, 1, 1).addDays(day++);
-        if (!appendToArchive(lines, date))
+        const QDateTime printed(QDate(2000, 1, 1).addDays(day++), QTime(8, 0));
+        if (!appendToArchive(lines, printed))
             state.SkipWithError("archive not written");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_AppendToArchive)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// What sealing adds to a print's archive append: a ticket of 20 weighings
+// appended to a day that already holds about `day_KB` of sealed tickets,
+// with its seal line (seal:1; the day's run read back and hashed, the line
+// written and synced) and without one (seal:0, the seal file refused as an
+// unwritable one is: only the ticket is written and synced). Each iteration
+// starts from the same day again.
+void BM_AppendSealed(benchmark::State& state) {
+    ScratchExecutableDir dir;
+    setMessageSink([](MessageKind, const QString&) {});
+    const QStringList lines = buildTicketText(ticketOf(20), {}, kNow);
+    QByteArray ticket;
+    for (const QString& line : lines)
+        ticket += cp1250::encode(line) + "\r\n";
+    QByteArray day;
+    while (day.size() < state.range(0) * 1024)
+        day += ticket;
+    SealHasher hasher;
+    hasher.add(day);
+    const QByteArray seals = encodeSealLine(
+        {0, day.size(), hasher.digest(), kNow.date(), kNow.time(), programVersion()});
+    const QString dayFile = paths::archiveFile(kNow.date());
+    QDir().mkpath(QFileInfo(dayFile).path());
+    if (!state.range(1))
+        setArchiveFaultHook(
+            [](ArchiveStep step) { return step == ArchiveStep::SealOpen ? EACCES : 0; });
+    for (auto _ : state) {
+        // On disk already, as earlier prints left them.
+        QString reason;
+        if (!wholefile::replace(dayFile, day, reason) ||
+            !wholefile::replace(paths::archiveSealFile(kNow.date()), seals, reason))
+            state.SkipWithError(reason.toUtf8().constData());
+        const auto start = std::chrono::steady_clock::now();
+        if (!appendToArchive(lines, kNow))
+            state.SkipWithError("archive not written");
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    setArchiveFaultHook({});
+}
+BENCHMARK(BM_AppendSealed)
+    ->ArgsProduct({{100, 1024}, {0, 1}})
+    ->ArgNames({"day_KB", "seal"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // 10,000 item frames, one per delivery as they arrive from the line: each is
 // held at its delivery and released when the line has gone quiet.

@@ -134,9 +134,10 @@ TEST_F(ArchiveLoading, UnreadableFilesReportedAndTheRestLoads) {
 
 TEST_F(ArchiveLoading, GeneratedDayIsWhatTheWriterWrites) {
     const std::vector<QStringList> tickets = generatedTickets(day1, 12, 7);
-    for (const QStringList& ticket : tickets)
-        ASSERT_TRUE(appendToArchive(ticket, day1));
+    for (size_t i = 0; i < tickets.size(); ++i)
+        ASSERT_TRUE(appendToArchive(tickets[i], generatedPrintTime(day1, int(i))));
     EXPECT_EQ(readFileBytes(paths::archiveFile(day1)), archiveDayBytes(tickets));
+    EXPECT_EQ(readFileBytes(paths::archiveSealFile(day1)), archiveDaySeals(tickets, day1));
 }
 
 // ---- search -----------------------------------------------------------

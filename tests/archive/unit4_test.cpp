@@ -1,6 +1,7 @@
 // The archive browser driven as an operator would, headless.
 #include "archive/archivegrid.h"
 #include "archive/unit4.h"
+#include "output/archivewriter.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/messages.h"
@@ -66,6 +67,7 @@ private slots:
     void searchAndKeysFromTheSearchBox();
     void unreadableDayIsReported();
     void exportWritesTheRowsShownAndAFailedOneKeepsTheOldFile();
+    void aChangedTicketIsToldOnceALoadAndItsRowsAreRed();
 };
 
 void Unit4Test::showLoadsTodayWithTitleRowAndColumnBoxes() {
@@ -233,6 +235,50 @@ void Unit4Test::exportWritesTheRowsShownAndAFailedOneKeepsTheOldFile() {
 
     form.DateTimePicker1->setDate(kToday.addDays(1)); // nothing loaded, nothing to export
     QVERIFY(!form.BitBtn4->isEnabled());
+}
+
+void Unit4Test::aChangedTicketIsToldOnceALoadAndItsRowsAreRed() {
+    Station station;
+    QStringList lines = kTicket.split(u"\r\n"_qs);
+    lines.removeLast();
+    // Printed at 8, 9 and 10 o'clock: rows 0-4, 5-8 and 9-12 (the later two
+    // without their title line); then the second's weight changed in an editor.
+    for (const int hour : {8, 9, 10})
+        QVERIFY(appendToArchive(lines, QDateTime(kToday, QTime(hour, 0))));
+    const QString path = paths::archiveFile(kToday);
+    QByteArray bytes = readFileBytes(path);
+    const qsizetype second = cp1250::encode(kTicket).size();
+    const qsizetype digit = bytes.indexOf("100 kg", second);
+    QVERIFY(second > 0 && digit > second);
+    bytes[digit] = '7';
+    writeFileBytes(path, bytes);
+
+    TForm4 form;
+    form.show();
+    QCOMPARE(station.messages.size(), 1);
+    QVERIFY2(station.messages[0].contains(u"7.12.2026: lístek vytištěný v 09:00:00 neodpovídá "
+                                          "pečeti"_qs),
+             qPrintable(station.messages[0]));
+    const ArchiveTable& table = form.StringGrid1->table();
+    QCOMPARE(table.rowCount(), 14);
+    for (int row = 0; row < table.rowCount(); ++row)
+        QCOMPARE(table.changed(row), row >= 5 && row <= 12);
+
+    // A plain row of the changed ticket is pink, one before it is not; its
+    // totals and date rows keep their yellow and aqua.
+    const QImage shown = form.StringGrid1->viewport()->grab().toImage();
+    auto background = [&](int gridRow) {
+        const QRect cell = form.StringGrid1->visualRect(form.StringGrid1->archiveModel()->index(
+            form.StringGrid1->archiveModel()->viewRow(gridRow), 0));
+        return shown.pixelColor(cell.right() - 2, cell.center().y());
+    };
+    QCOMPARE(background(6), QColor(255, 215, 215));
+    QCOMPARE(background(2), form.StringGrid1->palette().color(QPalette::Base));
+    QCOMPARE(background(7), QColor(255, 255, 0));
+    QCOMPARE(background(8), QColor(0, 255, 255));
+
+    form.BitBtn3->click();
+    QCOMPARE(station.messages.size(), 2);
 }
 
 QTEST_MAIN(Unit4Test)

@@ -25,6 +25,7 @@ QT_END_NAMESPACE
 namespace {
 
 const QDate kDay(2026, 12, 7);
+const QDateTime kPrinted(kDay, QTime(21, 5, 9));
 
 // "Poř.číslo" and friends as Windows-1250 bytes, spelled out so that the test
 // does not lean on the converter it exercises.
@@ -66,7 +67,7 @@ private:
 
 TEST_F(ArchiveTest, FirstTicketOfADayCreatesTheFoldersAndIsWrittenWhole) {
     ASSERT_GT(kTicketBytes.size(), 0);
-    EXPECT_TRUE(appendToArchive(kTicket, kDay));
+    EXPECT_TRUE(appendToArchive(kTicket, kPrinted));
     EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(QFileInfo(data(QStringLiteral("2026/12"))).isDir());
     EXPECT_EQ(readFileBytes(data(QStringLiteral("2026/12/7.dat"))), kTicketBytes);
@@ -77,7 +78,7 @@ TEST_F(ArchiveTest, LaterTicketOfTheDaySkipsItsFirstLineOnceTheFileHolds128Bytes
     QDir().mkpath(data(QStringLiteral("2026/12")));
     const QByteArray earlier = QByteArray(126, 'x') + "\r\n";
     writeFileBytes(file, earlier);
-    EXPECT_TRUE(appendToArchive(kTicket, kDay));
+    EXPECT_TRUE(appendToArchive(kTicket, kPrinted));
     EXPECT_EQ(readFileBytes(file), earlier + kTicketBytesWithoutFirst);
 }
 
@@ -86,7 +87,7 @@ TEST_F(ArchiveTest, FileShorterThan128BytesReceivesTheFirstLineAgain) {
     QDir().mkpath(data(QStringLiteral("2026/12")));
     const QByteArray earlier = QByteArray(125, 'x') + "\r\n";
     writeFileBytes(file, earlier);
-    EXPECT_TRUE(appendToArchive(kTicket, kDay));
+    EXPECT_TRUE(appendToArchive(kTicket, kPrinted));
     EXPECT_EQ(readFileBytes(file), earlier + kTicketBytes);
 }
 
@@ -94,9 +95,9 @@ TEST_F(ArchiveTest, TwoTicketsInARowShowTheColumnTitlesOnce) {
     // The first ticket alone is 98 bytes: the second still gets its titles,
     // the third (file now over 128 bytes) does not.
     ASSERT_LT(kTicketBytes.size(), 128);
-    ASSERT_TRUE(appendToArchive(kTicket, kDay));
-    ASSERT_TRUE(appendToArchive(kTicket, kDay));
-    ASSERT_TRUE(appendToArchive(kTicket, kDay));
+    ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
+    ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
+    ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
     EXPECT_EQ(readFileBytes(data(QStringLiteral("2026/12/7.dat"))),
               kTicketBytes + kTicketBytes + kTicketBytesWithoutFirst);
 }
@@ -115,7 +116,7 @@ TEST_F(ArchiveTest, WithAHeaderTheHeadersFirstLineIsTheOneLeftOut) {
     const QString file = data(QStringLiteral("2026/12/7.dat"));
     QDir().mkpath(data(QStringLiteral("2026/12")));
     writeFileBytes(file, QByteArray(198, 'x') + "\r\n");
-    ASSERT_TRUE(appendToArchive(lines, kDay));
+    ASSERT_TRUE(appendToArchive(lines, now));
     const QByteArray added = readFileBytes(file).mid(200);
     EXPECT_EQ(added, QByteArray("Tel. 123\r\n"
                                 "\r\n"
@@ -126,7 +127,7 @@ TEST_F(ArchiveTest, WithAHeaderTheHeadersFirstLineIsTheOneLeftOut) {
 
 TEST_F(ArchiveTest, TicketPrintedAfterMidnightGoesToTheNewDaysFile) {
     // Weighed on 7 December, printed on the 8th: the print date decides.
-    ASSERT_TRUE(appendToArchive(kTicket, QDate(2026, 12, 8)));
+    ASSERT_TRUE(appendToArchive(kTicket, kPrinted.addDays(1)));
     EXPECT_EQ(readFileBytes(data(QStringLiteral("2026/12/8.dat"))), kTicketBytes);
     EXPECT_FALSE(QFileInfo::exists(data(QStringLiteral("2026/12/7.dat"))));
 }
@@ -139,7 +140,7 @@ struct NameCase {
 class ArchiveNames : public ArchiveTest, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(ArchiveNames, UseNumbersWithoutLeadingZeros) {
-    ASSERT_TRUE(appendToArchive(kTicket, GetParam().date));
+    ASSERT_TRUE(appendToArchive(kTicket, QDateTime(GetParam().date, QTime(8, 0))));
     EXPECT_EQ(readFileBytes(data(QString::fromUtf8(GetParam().relative))), kTicketBytes);
 }
 
@@ -152,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Dates, ArchiveNames,
 // writer goes on; a file that cannot be created stops it.
 TEST_F(ArchiveTest, ArchiveRootNotCreatableGivesFourMessages) {
     writeFileBytes(dir.file(QStringLiteral("data")), "not a folder");
-    EXPECT_FALSE(appendToArchive(kTicket, kDay));
+    EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
     const QStringList expected{
         QStringLiteral("Nelze vytvořit adresář: ") + data(),
         QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026")),
@@ -166,7 +167,7 @@ TEST_F(ArchiveTest, ArchiveRootNotCreatableGivesFourMessages) {
 TEST_F(ArchiveTest, YearFolderNotCreatableGivesThreeMessages) {
     QDir().mkpath(data());
     writeFileBytes(data(QStringLiteral("2026")), "x");
-    EXPECT_FALSE(appendToArchive(kTicket, kDay));
+    EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
     const QStringList expected{
         QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026")),
         QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026/12")),
@@ -178,7 +179,7 @@ TEST_F(ArchiveTest, YearFolderNotCreatableGivesThreeMessages) {
 TEST_F(ArchiveTest, MonthFolderNotCreatableGivesTwoMessages) {
     QDir().mkpath(data(QStringLiteral("2026")));
     writeFileBytes(data(QStringLiteral("2026/12")), "x");
-    EXPECT_FALSE(appendToArchive(kTicket, kDay));
+    EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
     const QStringList expected{
         QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026/12")),
         QStringLiteral("Nelze vytvořit soubor: ") + data(QStringLiteral("2026/12/7.dat")),
@@ -188,7 +189,7 @@ TEST_F(ArchiveTest, MonthFolderNotCreatableGivesTwoMessages) {
 
 TEST_F(ArchiveTest, FolderInPlaceOfTheDaysFileIsAFileThatCannotBeCreated) {
     QDir().mkpath(data(QStringLiteral("2026/12/7.dat")));
-    EXPECT_FALSE(appendToArchive(kTicket, kDay));
+    EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
     EXPECT_EQ(messages, QStringList{QStringLiteral("Nelze vytvořit soubor: ") +
                                     data(QStringLiteral("2026/12/7.dat"))});
 }
@@ -197,7 +198,7 @@ TEST_F(ArchiveTest, FileThatCannotBeOpenedIsReportedAndLeftAlone) {
     QDir().mkpath(data(QStringLiteral("2026/12")));
     writeFileBytes(data(QStringLiteral("2026/12/7.dat")), "earlier");
     setArchiveFaultHook([](ArchiveStep step) { return step == ArchiveStep::Open ? EACCES : 0; });
-    EXPECT_FALSE(appendToArchive(kTicket, kDay));
+    EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
     EXPECT_EQ(messages, QStringList{QStringLiteral("Nelze otevřít soubor: ") +
                                     data(QStringLiteral("2026/12/7.dat"))});
     EXPECT_EQ(readFileBytes(data(QStringLiteral("2026/12/7.dat"))), QByteArray("earlier"));
@@ -211,7 +212,7 @@ TEST_F(ArchiveTest, WriteToAFullDeviceThrowsTheSystemsError) {
     QDir().mkpath(data(QStringLiteral("2026/12")));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), data(QStringLiteral("2026/12/7.dat"))));
     try {
-        appendToArchive(kTicket, kDay);
+        appendToArchive(kTicket, kPrinted);
         FAIL() << "no error thrown";
     } catch (const ArchiveWriteError& e) {
         EXPECT_TRUE(e.message().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
@@ -231,7 +232,7 @@ TEST_P(ArchiveFaults, FailureAfterOpeningLeavesTheFileAsItWasForAWholeRetry) {
     const ArchiveStep failing = GetParam();
     setArchiveFaultHook([failing](ArchiveStep step) { return step == failing ? EIO : 0; });
     try {
-        appendToArchive(kTicket, kDay);
+        appendToArchive(kTicket, kPrinted);
         FAIL() << "no error thrown";
     } catch (const ArchiveWriteError& e) {
         EXPECT_TRUE(e.message().contains(QString::fromLocal8Bit(std::strerror(EIO))))
@@ -240,7 +241,7 @@ TEST_P(ArchiveFaults, FailureAfterOpeningLeavesTheFileAsItWasForAWholeRetry) {
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(readFileBytes(file), earlier);
     setArchiveFaultHook({});
-    ASSERT_TRUE(appendToArchive(kTicket, kDay));
+    ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
     EXPECT_EQ(readFileBytes(file), earlier + kTicketBytesWithoutFirst);
 }
 
@@ -258,7 +259,7 @@ TEST_F(ArchiveTest, DiskFullHalfWayLeavesTheDaysFileByteForByte) {
         const rlimit fsize{limit, limit};
         try {
             if (::setrlimit(RLIMIT_FSIZE, &fsize) == 0)
-                appendToArchive(kTicket, kDay);
+                appendToArchive(kTicket, kPrinted);
         } catch (const ArchiveWriteError&) {
             ::_exit(0);
         }
@@ -268,7 +269,7 @@ TEST_F(ArchiveTest, DiskFullHalfWayLeavesTheDaysFileByteForByte) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFileBytes(file), earlier);
-    ASSERT_TRUE(appendToArchive(kTicket, kDay));
+    ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
     EXPECT_EQ(readFileBytes(file), earlier + kTicketBytesWithoutFirst);
 }
 
@@ -293,7 +294,7 @@ TEST_F(ArchiveTest, AFileEndingWithoutALineEndGetsOneFirst) {
     };
     for (const auto& c : cases) {
         writeFileBytes(file, c.earlier);
-        ASSERT_TRUE(appendToArchive(kTicket, kDay));
+        ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
         EXPECT_EQ(readFileBytes(file), c.earlier + c.between + kTicketBytes)
             << c.earlier.constData();
     }
@@ -305,9 +306,11 @@ TEST_F(ArchiveTest, FaultHookSeesEveryStepOfASuccessfulAppend) {
         seen.push_back(step);
         return 0;
     });
-    ASSERT_TRUE(appendToArchive(kTicket, kDay));
-    EXPECT_EQ(seen, (std::vector<ArchiveStep>{ArchiveStep::Open, ArchiveStep::Write,
-                                              ArchiveStep::Sync, ArchiveStep::Close}));
+    ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
+    EXPECT_EQ(seen, (std::vector<ArchiveStep>{ArchiveStep::Open, ArchiveStep::SealOpen,
+                                              ArchiveStep::Write, ArchiveStep::Sync,
+                                              ArchiveStep::Close, ArchiveStep::SealWrite,
+                                              ArchiveStep::SealSync, ArchiveStep::SealClose}));
 }
 
 } // namespace

@@ -59,20 +59,31 @@ PrintRecord sampleRecord(bool withAppend) {
         r.stage = PrintRecord::Stage::NotSent;
         r.archived = false;
         // Any bytes, line ends and the record's own blank line included.
-        r.append = AppendRecord{QStringLiteral("/var/váhy 1/data/2026/12/7.dat"), 300,
-                                QByteArray("\r\n\n\nCelkem 2\t\t\x9a\0end", 18)};
+        r.append = ArchiveAppend{AppendRecord{QStringLiteral("/var/váhy 1/data/2026/12/7.dat"), 300,
+                                              QByteArray("\r\n\n\nCelkem 2\t\t\x9a\0end", 18)},
+                                 AppendRecord{QStringLiteral("/var/váhy 1/data/2026/12/7.pec"), 90,
+                                              QByteArray("\r\nVLPEC1;0;318;ab\r\n")}};
     }
     return r;
 }
 
+// With the seal line's append, and without it as a journal left by a version
+// that did not seal.
 TEST(PrintRecord, ReadsBackWhatItWrote) {
-    const PrintRecord r = sampleRecord(true);
-    const std::optional<PrintRecord> back = decodePrintRecord(encodePrintRecord(r));
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(encodePrintRecord(*back), encodePrintRecord(r));
-    EXPECT_EQ(back->rowsFile, r.rowsFile);
-    EXPECT_EQ(back->append->file, r.append->file);
-    EXPECT_EQ(back->append->bytes, r.append->bytes);
+    PrintRecord unsealed = sampleRecord(true);
+    unsealed.append->seal.reset();
+    for (const PrintRecord& r : {sampleRecord(true), unsealed}) {
+        const std::optional<PrintRecord> back = decodePrintRecord(encodePrintRecord(r));
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(encodePrintRecord(*back), encodePrintRecord(r));
+        EXPECT_EQ(back->rowsFile, r.rowsFile);
+        EXPECT_EQ(back->append->day.file, r.append->day.file);
+        EXPECT_EQ(back->append->day.bytes, r.append->day.bytes);
+        EXPECT_EQ(back->append->seal.has_value(), r.append->seal.has_value());
+        if (r.append->seal) {
+            EXPECT_EQ(back->append->seal->bytes, r.append->seal->bytes);
+        }
+    }
 }
 
 // Anything but a whole record is refused rather than half believed.
@@ -86,8 +97,13 @@ TEST(PrintRecord, RefusesDamagedRecords) {
     missingKey.remove(missingKey.indexOf("cas "),
                       missingKey.indexOf('\n', missingKey.indexOf("cas ")) -
                           missingKey.indexOf("cas ") + 1);
+    QByteArray sealAlone = good; // a seal line's append names no ticket's append
+    sealAlone.remove(sealAlone.indexOf("archiv "),
+                     sealAlone.indexOf('\n', sealAlone.indexOf("archiv ")) -
+                         sealAlone.indexOf("archiv ") + 1);
     const QByteArray cases[] = {
         {},
+        sealAlone,
         good.left(good.size() - 1),      // the append's bytes cut short
         good + 'x',                      // more than it announced
         good.left(good.indexOf("\n\n")), // no end of the header
@@ -133,7 +149,7 @@ TEST(PlanStart, FollowsHowFarThePrintGot) {
         r.stage = c.stage;
         r.archived = c.archived;
         if (c.append)
-            r.append = AppendRecord{QStringLiteral("d.dat"), 0, "x"};
+            r.append = ArchiveAppend{AppendRecord{QStringLiteral("d.dat"), 0, "x"}, {}};
         const StartPlan plan = planStart(r, c.holds, c.empty);
         EXPECT_EQ(plan.ticket, c.ticket) << c.name;
         EXPECT_EQ(plan.undoAppend, c.undo) << c.name;
@@ -205,7 +221,7 @@ TEST(PrintJournalRecovery, ACutThatFailedIsTriedAgainBeforeTheNextAppend) {
     const QString journalPath = dir.file(QStringLiteral("vaznilistek.tisk"));
     const QByteArray ours = "1 kg\r\nCelkem 1\r\n";
     PrintRecord record;
-    record.append = AppendRecord{day, 5, ours};
+    record.append = ArchiveAppend{AppendRecord{day, 5, ours}, {}};
     writeFileBytes(journalPath, encodePrintRecord(record));
     QDir().mkpath(day); // a folder where the day file was: it cannot be opened
     PrintJournal journal(journalPath, dir.file(QStringLiteral("vaznilistek.tmp")));

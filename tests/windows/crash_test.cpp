@@ -2,6 +2,7 @@
 // with SIGKILL at chosen points; a new start must show exactly what was
 // booked, never bring a printed ticket back unasked, and leave the day's
 // archive file holding each ticket whole, once.
+#include "archive/archiveseal.h"
 #include "output/printjournal.h"
 #include "platform/codepage.h"
 #include "tests/support/qtprinters.h"
@@ -67,6 +68,9 @@ public:
     }
     QByteArray archive() const {
         return readFileBytes(m_dir.filePath(QStringLiteral("data/2026/12/7.dat")));
+    }
+    SealFile seals() const {
+        return readSealFile(readFileBytes(m_dir.filePath(QStringLiteral("data/2026/12/7.pec"))));
     }
     int jobs() const {
         return int(readFileBytes(m_dir.filePath(QStringLiteral("jobs"))).count('\n'));
@@ -164,6 +168,9 @@ TEST_P(PrintKilled, NextStartKnowsHowFarThePrintGot) {
     EXPECT_EQ(rows, p.restored ? booked : QStringList());
     EXPECT_EQ(station.command("questions").size(), p.asked ? 1 : 0);
     EXPECT_EQ(station.archive(), p.archivedBefore ? kArchived : QByteArray());
+    // What stays in the day file stays sealed, and nothing else is.
+    EXPECT_EQ(station.seals().lines.size(), size_t(p.archivedBefore));
+    EXPECT_TRUE(checkSeals(station.archive(), station.seals()).clean());
 
     const int jobsBefore = station.jobs();
     station.command("print");
@@ -175,6 +182,14 @@ TEST_P(PrintKilled, NextStartKnowsHowFarThePrintGot) {
         EXPECT_TRUE(archive.startsWith(kArchived) && archive.contains("Celkem 0 "));
     else
         EXPECT_EQ(archive, kArchived);
+    // One seal line per ticket in the day, together covering the whole file.
+    const SealFile seals = station.seals();
+    EXPECT_EQ(seals.lines.size(), size_t(archive.count("Celkem ")));
+    EXPECT_TRUE(seals.damaged.empty());
+    const SealCheck check = checkSeals(archive, seals);
+    EXPECT_TRUE(check.clean());
+    ASSERT_FALSE(seals.lines.empty());
+    EXPECT_EQ(seals.lines.back().end, archive.size());
 
     // Nothing of the print is left to ask about or to undo.
     station.kill();
@@ -190,6 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
         CrashPoint{"BeforeTheJournal", crashAt(PrintPoint::Begun), "keep", true, false, 0},
         CrashPoint{"AfterTheJournal", crashAt(PrintPoint::Recorded), "keep", true, false, 0},
         CrashPoint{"HalfWayThroughTheAppend", "tear", "keep", true, false, 0},
+        CrashPoint{"BetweenTheAppendAndItsSeal", "unsealed", "keep", true, false, 0},
         CrashPoint{"AfterTheAppend", crashAt(PrintPoint::Appended), "keep", true, false, 0},
         CrashPoint{"AsTheJobGoesOutKept", crashAt(PrintPoint::JobStarting), "keep", true, true, 1},
         CrashPoint{"AsTheJobGoesOutDropped", crashAt(PrintPoint::JobStarting), "drop", false, true,

@@ -9,10 +9,13 @@
 //   questions     the first line of each question asked so far
 //   crash <n>     dies by SIGKILL when a print reaches PrintPoint n
 //   tear          dies by SIGKILL half-way through the next archive write
+//   unsealed      dies by SIGKILL once the ticket is in the day file and its
+//                 seal line is about to be written
 // The first argument is the folder that plays the executable's folder; the
 // second, "keep" (the default) or "drop", answers a question about a ticket
 // that may have been printed. The clock stands at 7 December 2026, 21:05:09.
 // Print jobs are appended to "jobs" in that folder, synced, a job a line.
+#include "output/archivewriter.h"
 #include "output/printjournal.h"
 #include "output/ticketprinter.h"
 #include "platform/boundary.h"
@@ -77,6 +80,12 @@ void run(TForm1& form, const QString& line) {
         setPrintPointHook([at](PrintPoint point) {
             if (point == at)
                 ::raise(SIGKILL);
+        });
+    } else if (line == QLatin1String("unsealed")) {
+        setArchiveFaultHook([](ArchiveStep step) {
+            if (step == ArchiveStep::SealWrite)
+                ::raise(SIGKILL);
+            return 0;
         });
     } else if (line == QLatin1String("tear")) {
         wholefile::setWriteFunction([](int fd, const void* data, std::size_t size) -> qint64 {

@@ -1,8 +1,10 @@
 #include "tools/archive-gen/archivegen.h"
 
+#include "archive/archiveseal.h"
 #include "output/tickettext.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "platform/version.h"
 #include "platform/wholefile.h"
 
 #include <QDir>
@@ -53,40 +55,70 @@ QStringList ticket(const QDateTime& now, std::mt19937& rng) {
     return buildTicketText(grid, options, now);
 }
 
+void appendTicket(QByteArray& file, const QStringList& lines) {
+    for (qsizetype i = file.size() >= 128 ? 1 : 0; i < lines.size(); ++i)
+        file += cp1250::encode(lines.at(i)) + "\r\n";
+}
+
+bool replaceFile(const QString& path, const QByteArray& bytes, QString& reason) {
+    if (!QDir().mkpath(QFileInfo(path).path())) {
+        reason = QStringLiteral("cannot create the folder of ") + path;
+        return false;
+    }
+    if (!wholefile::replace(path, bytes, reason)) {
+        reason = path + QStringLiteral(": ") + reason;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+QDateTime generatedPrintTime(const QDate& date, int ticket) {
+    return QDateTime(date, QTime(6, 0).addSecs(ticket * 15 * 60 + 7));
+}
 
 std::vector<QStringList> generatedTickets(const QDate& date, int tickets, unsigned seed) {
     std::mt19937 rng(seed ^ unsigned(date.toJulianDay()));
     std::vector<QStringList> day;
     for (int i = 0; i < tickets; ++i)
-        day.push_back(ticket(QDateTime(date, QTime(6, 0).addSecs(i * 15 * 60 + 7)), rng));
+        day.push_back(ticket(generatedPrintTime(date, i), rng));
     return day;
 }
 
 QByteArray archiveDayBytes(const std::vector<QStringList>& tickets) {
     QByteArray file;
-    for (const QStringList& lines : tickets) {
-        for (qsizetype i = file.size() >= 128 ? 1 : 0; i < lines.size(); ++i)
-            file += cp1250::encode(lines.at(i)) + "\r\n";
-    }
+    for (const QStringList& lines : tickets)
+        appendTicket(file, lines);
     return file;
 }
 
+QByteArray archiveDaySeals(const std::vector<QStringList>& tickets, const QDate& date) {
+    QByteArray file;
+    QByteArray seals;
+    SealHasher hasher;
+    for (size_t i = 0; i < tickets.size(); ++i) {
+        const qsizetype before = file.size();
+        appendTicket(file, tickets[i]);
+        hasher.add(QByteArrayView(file).sliced(before));
+        const QDateTime printed = generatedPrintTime(date, int(i));
+        seals += encodeSealLine(
+            {0, file.size(), hasher.digest(), printed.date(), printed.time(), programVersion()});
+    }
+    return seals;
+}
+
 qint64 writeGeneratedArchive(const QDate& first, int days, int ticketsPerDay, unsigned seed,
-                             QString& reason) {
+                             bool sealed, QString& reason) {
     qint64 lines = 0;
     for (int d = 0; d < days; ++d) {
         const QDate date = first.addDays(d);
-        const QByteArray bytes = archiveDayBytes(generatedTickets(date, ticketsPerDay, seed));
-        const QString path = paths::archiveFile(date);
-        if (!QDir().mkpath(QFileInfo(path).path())) {
-            reason = QStringLiteral("cannot create the folder of ") + path;
+        const std::vector<QStringList> tickets = generatedTickets(date, ticketsPerDay, seed);
+        const QByteArray bytes = archiveDayBytes(tickets);
+        if (!replaceFile(paths::archiveFile(date), bytes, reason) ||
+            (sealed &&
+             !replaceFile(paths::archiveSealFile(date), archiveDaySeals(tickets, date), reason)))
             return -1;
-        }
-        if (!wholefile::replace(path, bytes, reason)) {
-            reason = path + QStringLiteral(": ") + reason;
-            return -1;
-        }
         lines += bytes.count("\r\n");
     }
     return lines;

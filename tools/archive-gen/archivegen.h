@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -14,14 +15,19 @@
 // without its first line.
 
 // The ticket texts printed on one day; the same date and seed give the same
-// tickets.
+// tickets. Ticket i is printed at generatedPrintTime(date, i), every quarter
+// of an hour from 6:00:07 on.
 std::vector<QStringList> generatedTickets(const QDate& date, int tickets, unsigned seed);
+QDateTime generatedPrintTime(const QDate& date, int ticket);
 
 // A day's archive file as the writer leaves it after appending `tickets`.
 QByteArray archiveDayBytes(const std::vector<QStringList>& tickets);
+// Its seal file, one seal line a ticket as the writer seals it.
+QByteArray archiveDaySeals(const std::vector<QStringList>& tickets, const QDate& date);
 
 // Writes `days` days from `first` on into the archive beside the executable
-// path (paths::archiveFile), replacing existing files. Returns the number of
-// lines written, or -1 with the reason when a file cannot be written.
+// path (paths::archiveFile), replacing existing files, with their seal files
+// when `sealed`. Returns the number of lines written, or -1 with the reason
+// when a file cannot be written.
 qint64 writeGeneratedArchive(const QDate& first, int days, int ticketsPerDay, unsigned seed,
-                             QString& reason);
+                             bool sealed, QString& reason);

@@ -1,8 +1,9 @@
 // Writes days of realistic archive files for trying out and measuring the
 // archive browser:
-//   archive-gen --dir DIR [--days N] [--last YYYY-MM-DD] [--tickets N] [--seed N]
+//   archive-gen --dir DIR [--days N] [--last YYYY-MM-DD] [--tickets N] [--seed N] [--seal]
 // The files go to DIR/data/<year>/<month>/<day>.dat, as beside a program
-// installed in DIR; the last day is today unless given.
+// installed in DIR; the last day is today unless given. With --seal each day
+// gets its seal file, as printing would have written it.
 #include "tools/archive-gen/archivegen.h"
 
 #include "platform/paths.h"
@@ -18,11 +19,21 @@ int main(int argc, char** argv) {
     int days = 365;
     int tickets = 40;
     unsigned seed = 1;
+    bool sealed = false;
+    bool usage = false;
     QDate last = QDate::currentDate();
     const QStringList args = app.arguments();
-    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& key = args.at(i);
-        const QString& value = args.at(i + 1);
+        if (key == QLatin1String("--seal")) {
+            sealed = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            usage = true;
+            break;
+        }
+        const QString& value = args.at(++i);
         if (key == QLatin1String("--dir"))
             dir = value;
         else if (key == QLatin1String("--days"))
@@ -33,20 +44,24 @@ int main(int argc, char** argv) {
             seed = value.toUInt();
         else if (key == QLatin1String("--last"))
             last = QDate::fromString(value, Qt::ISODate);
+        else
+            usage = true;
     }
-    if (dir.isEmpty() || days < 1 || tickets < 1 || !last.isValid() || args.size() % 2 == 0) {
+    if (usage || dir.isEmpty() || days < 1 || tickets < 1 || !last.isValid()) {
         std::fprintf(stderr, "usage: archive-gen --dir DIR [--days N] [--last YYYY-MM-DD] "
-                             "[--tickets N] [--seed N]\n");
+                             "[--tickets N] [--seed N] [--seal]\n");
         return 2;
     }
     paths::setExecutableFilePath(QDir(dir).absoluteFilePath(QStringLiteral("vaznilistek")));
     QString reason;
-    const qint64 lines = writeGeneratedArchive(last.addDays(1 - days), days, tickets, seed, reason);
+    const qint64 lines =
+        writeGeneratedArchive(last.addDays(1 - days), days, tickets, seed, sealed, reason);
     if (lines < 0) {
         std::fprintf(stderr, "archive-gen: %s\n", qPrintable(reason));
         return 1;
     }
-    std::printf("%lld lines in %d days under %s\n", static_cast<long long>(lines), days,
-                qPrintable(QDir::toNativeSeparators(paths::archiveRoot())));
+    std::printf("%lld lines in %d days under %s%s\n", static_cast<long long>(lines), days,
+                qPrintable(QDir::toNativeSeparators(paths::archiveRoot())),
+                sealed ? ", sealed" : "");
     return 0;
 }

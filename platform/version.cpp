@@ -1,0 +1,5 @@
+#include "platform/version.h"
+
+const char* programVersion() {
+    return VAZNILISTEK_VERSION;
+}
