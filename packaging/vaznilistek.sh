@@ -14,4 +14,14 @@ if ! cd "$station" 2>/dev/null; then
     exit 1
 fi
 umask 002
+# Dates, times and the decimal comma on tickets and in the archive follow the
+# locale. A session that chose none (C, POSIX) gets the Czech conventions, as
+# the run command gives them, where the system has that locale.
+case "${LC_ALL:-${LANG:-C}}" in
+C | C.* | POSIX)
+    if locale -a 2>/dev/null | grep -qix 'cs_CZ\.utf-\?8'; then
+        export LANG=cs_CZ.UTF-8 LC_ALL=
+    fi
+    ;;
+esac
 exec "$station/vaznilistek" "$@"

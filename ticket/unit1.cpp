@@ -275,6 +275,7 @@ void TForm1::setSettingsDialog(TForm3* form) {
 void TForm1::applySettings(const SettingsChange& change) {
     const StationSettings& s = change.settings;
     VaComm1->setPortNum(s.port);
+    VaComm1->setDevicePath(s.device);
     TicketGrid& grid = m_session.grid();
     grid.setColumnWidth(TicketGrid::Time, change.timeColumnWidth);
     grid.setColumnWidth(TicketGrid::Description, change.descriptionColumnWidth);

@@ -191,6 +191,7 @@ private slots:
     void settingsDialogOkAppliesAtOnce();
     void aWeightThatIsNotLiveIsNeverBooked();
     void settingsStayStoredWhenThePortCannotOpenAfterOk();
+    void aScaleDeviceChangedInTheFileTakesEffectAtOk();
     void aRefusedWriteIsToldWithoutAFurtherChange();
     void aFullDiskAfterAPrintTakesThePrintedTicketOffTheDisk();
     void aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes_data();
@@ -1007,6 +1008,28 @@ void Form1Test::settingsStayStoredWhenThePortCannotOpenAfterOk() {
     QVERIFY(s.messages[1].startsWith(QStringLiteral("Specified device not found")));
     QVERIFY(readFileBytes(s.iniPath()).contains("save=1"));
     QVERIFY(!f->VaComm1->Active());
+}
+
+// The administrator names another scale device in the settings file; the
+// dialog's OK reopens the line on it, as it does for a changed COM port.
+void Form1Test::aScaleDeviceChangedInTheFileTakesEffectAtOk() {
+    Station s(kLive);
+    TForm1* f = s.start();
+    QVERIFY(f->VaComm1->Active());
+    const QByteArray other = "/nonexistent/other-scale";
+    QByteArray ini = readFileBytes(s.iniPath());
+    const qsizetype at = ini.indexOf("device=") + 7;
+    ini.replace(at, ini.indexOf('\r', at) - at, other);
+    writeFileBytes(s.iniPath(), ini);
+    auto* form3 = new TForm3(f);
+    f->setSettingsDialog(form3);
+    QTimer::singleShot(0, form3,
+                       [&] { form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click(); });
+    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
+    QCOMPARE(f->VaComm1->devicePath(), QString::fromLatin1(other));
+    QVERIFY(!f->VaComm1->Active());
+    QCOMPARE(s.messages.size(), 1);
+    QVERIFY2(s.messages[0].contains(QString::fromLatin1(other)), qPrintable(s.messages[0]));
 }
 
 // A digit books a weighing with no Enter after it; the disk refuses the

@@ -10,12 +10,14 @@
 #include "ticket/unprintedrows.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <locale.h>
 #include <pty.h>
 #include <sys/wait.h>
 
@@ -181,6 +183,42 @@ TEST_F(Station, ALostDisplayStillWritesTheRows) {
     ASSERT_TRUE(wasRunning);
     ASSERT_TRUE(waitFor([&] { return child.exited(); }));
     expectRowsWrittenBack();
+}
+
+// The installed starter, from a menu or a session that chose no locale,
+// gives the program the Czech conventions the run command gives it; a locale
+// the user chose stays.
+TEST(Starter, ALocaleLeftAtCGetsCzechConventions) {
+    if (locale_t czech = ::newlocale(LC_ALL_MASK, "cs_CZ.UTF-8", nullptr))
+        ::freelocale(czech);
+    else
+        GTEST_SKIP() << "cs_CZ.UTF-8 is not generated here";
+    QTemporaryDir root;
+    const QString starter = root.filePath(QStringLiteral("usr/bin/vaznilistek"));
+    const QString station = root.filePath(QStringLiteral("opt/vaznilistek"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(starter).path()) && QDir().mkpath(station));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VAZNILISTEK_STARTER), starter));
+    writeFileBytes(station + QStringLiteral("/vaznilistek"),
+                   "#!/bin/sh\necho \"$LANG|$LC_ALL\" > seen\n");
+    const auto runnable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    ASSERT_TRUE(QFile::setPermissions(starter, runnable) &&
+                QFile::setPermissions(station + QStringLiteral("/vaznilistek"), runnable));
+    const std::pair<const char*, const char*> cases[] = {{"C.UTF-8", "cs_CZ.UTF-8|"},
+                                                         {"POSIX", "cs_CZ.UTF-8|"},
+                                                         {"", "cs_CZ.UTF-8|"},
+                                                         {"en_GB.UTF-8", "en_GB.UTF-8|"}};
+    for (const auto& [lang, seen] : cases) {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+        if (*lang)
+            env.insert(QStringLiteral("LANG"), QString::fromLatin1(lang));
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(starter, {});
+        ASSERT_TRUE(run.waitForFinished(30000)) << lang;
+        EXPECT_EQ(readFileBytes(station + QStringLiteral("/seen")).trimmed(), QByteArray(seen))
+            << "LANG=" << lang;
+    }
 }
 
 } // namespace
