@@ -3,6 +3,7 @@
 #include "platform/formfont.h"
 #include "platform/localeconventions.h"
 #include "ticket/descriptiontext.h"
+#include "ticket/ticketgrid.h"
 
 #include <QLineEdit>
 
@@ -10,6 +11,7 @@
 
 TDescriptionCombo::TDescriptionCombo(QWidget* parent) : QComboBox(parent) {
     setObjectName(QStringLiteral("ComboBox1"));
+    setAccessibleName(TicketGrid::captions().at(TicketGrid::Description)); // the cell it edits
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
