@@ -5,8 +5,10 @@
 #include "ticket/descriptiontext.h"
 #include "ticket/ticketgrid.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <memory>
 
 TDescriptionCombo::TDescriptionCombo(QWidget* parent) : QComboBox(parent) {
@@ -85,6 +87,22 @@ int TDescriptionCombo::highlighted() const {
 void TDescriptionCombo::hideEvent(QHideEvent* event) {
     hidePopup();
     QComboBox::hideEvent(event);
+}
+
+void TDescriptionCombo::keyPressEvent(QKeyEvent* event) {
+    const bool down = event->key() == Qt::Key_Down;
+    if (!isListShown() || count() == 0 || event->modifiers() != Qt::NoModifier ||
+        (!down && event->key() != Qt::Key_Up)) {
+        QComboBox::keyPressEvent(event);
+        return;
+    }
+    const int from = highlighted();
+    const int to =
+        from < 0 ? (down ? 0 : count() - 1) : std::clamp(from + (down ? 1 : -1), 0, count() - 1);
+    m_list->setCurrentIndex(model()->index(to, 0));
+    m_list->scrollTo(m_list->currentIndex());
+    setCurrentIndex(to);
+    event->accept();
 }
 
 void TDescriptionCombo::highlightPrefix(const QString& text) {

@@ -205,6 +205,7 @@ private slots:
     void onlySettledWeightsAreBookedWhenAsked_data();
     void onlySettledWeightsAreBookedWhenAsked();
     void aDeliveryWaitsInThePortWhileAnErrorIsShown();
+    void enterTakesTheWordTheArrowKeysMovedTo();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -1252,4 +1253,17 @@ void Form1Test::aDeliveryWaitsInThePortWhileAnErrorIsShown() {
     QTRY_COMPARE(f->ticket().weighingCount, 1);
     QCOMPARE(s.cell(3, 1), QStringLiteral("2,5 kg"));
     QCOMPARE(s.messages.size(), 1);
+}
+
+void Form1Test::enterTakesTheWordTheArrowKeysMovedTo() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    writeFileBytes(QStringLiteral("popis.dat"), "beton\r\nbetonit\r\ncihla\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->ComboBox1));
+    s.typeText(QStringLiteral("b")); // highlights "beton"
+    s.typeKey(Qt::Key_Down);
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("betonit"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("betonit"));
 }
