@@ -18,9 +18,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeDatabase>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -45,8 +47,39 @@ QString asCaption(QString text) {
 
 const QString kExportTitle = QStringLiteral("Exportovat do CSV");
 
+// Qt picks a listed file's icon and type by its MIME type, which for a name
+// it cannot place means reading the file on the GUI thread; under /proc such
+// a read can block for ever. The name and the kind of file are enough here.
+class NameOnlyIconProvider : public QFileIconProvider {
+public:
+    NameOnlyIconProvider() { setOptions(DontUseCustomDirectoryIcons); }
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo& info) const override {
+        if (!info.isFile())
+            return QFileIconProvider::icon(info); // decided by stat alone
+        return QIcon::fromTheme(mimeOf(info).iconName(), icon(File));
+    }
+    QString type(const QFileInfo& info) const override {
+        if (!info.isFile())
+            return QFileIconProvider::type(info);
+        return mimeOf(info).comment();
+    }
+
+private:
+    QMimeType mimeOf(const QFileInfo& info) const {
+        const QList<QMimeType> byName = m_mimes.mimeTypesForFileName(info.fileName());
+        return byName.isEmpty()
+                   ? m_mimes.mimeTypeForName(QStringLiteral("application/octet-stream"))
+                   : byName.constFirst();
+    }
+
+    QMimeDatabase m_mimes;
+};
+
 QString askSaveName(QWidget* parent, const QString& suggested) {
+    NameOnlyIconProvider icons; // outlives the dialog, which does not own it
     QFileDialog dialog(parent, kExportTitle);
+    dialog.setIconProvider(&icons);
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -8,6 +8,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <utility>
+
 #include <unistd.h>
 
 namespace {
@@ -378,12 +380,36 @@ void TVaCustomComm::stopReopening() {
     m_reopenTimer.stop();
 }
 
-void TVaCustomComm::dispatch(const TVaCommShared& shared, TVaCommEvents mask) {
-    if (mask & ceRxChar) {
-        const int count = InQueCount();
-        if (count > 0 && OnRxChar)
-            OnRxChar(this, count);
+TVaCustomComm::RxHold::RxHold(TVaCustomComm& comm) : m_comm(comm) {
+    ++m_comm.m_rxHolds;
+}
+
+TVaCustomComm::RxHold::~RxHold() {
+    if (--m_comm.m_rxHolds > 0 || !std::exchange(m_comm.m_rxDeferred, false))
+        return;
+    // The event thread reports only bytes that are new, so the ones a
+    // delivery left in the port would wait for the next frame. Queued: the
+    // holder is still on the stack and may throw after this.
+    TVaCustomComm* comm = &m_comm;
+    QMetaObject::invokeMethod(
+        comm, [comm] { atBoundary([comm] { comm->rxChar(); }); }, Qt::QueuedConnection);
+}
+
+void TVaCustomComm::rxChar() {
+    if (RxHeld()) {
+        m_rxDeferred = true;
+        return;
     }
+    const int count = InQueCount();
+    if (count > 0 && OnRxChar) {
+        RxHold hold(*this);
+        OnRxChar(this, count);
+    }
+}
+
+void TVaCustomComm::dispatch(const TVaCommShared& shared, TVaCommEvents mask) {
+    if (mask & ceRxChar)
+        rxChar();
     // The handler may have closed the port (the settings dialog does).
     if ((mask & ceError) && !shared.closed.load()) {
         const int errors = takeLineErrors();

@@ -312,6 +312,24 @@ public:
     // Hand-overs made by event threads and not yet handled (any generation).
     int PendingHandOvers() const { return m_pending->load(); }
 
+    // Received text is handled one delivery at a time. OnRxChar runs under a
+    // hold, and so must any other handler that decodes received text (a
+    // timer that releases what a delivery left): while one runs, even in the
+    // loop of a modal box it opened, deliveries leave the bytes in the port.
+    // When the outermost hold ends, bytes that came meanwhile are reported
+    // again.
+    class RxHold {
+    public:
+        explicit RxHold(TVaCustomComm& comm);
+        ~RxHold();
+        RxHold(const RxHold&) = delete;
+        RxHold& operator=(const RxHold&) = delete;
+
+    private:
+        TVaCustomComm& m_comm;
+    };
+    bool RxHeld() const { return m_rxHolds > 0; }
+
     std::function<void(QObject* sender, int count)> OnRxChar;
     std::function<void(QObject* sender)> OnOpen;
     std::function<void(QObject* sender)> OnClose;
@@ -336,6 +354,7 @@ private:
     template <class T> void changeLineSetting(T& field, T value);
     void stopThreads();
     void dispatch(const TVaCommShared& shared, TVaCommEvents mask);
+    void rxChar();
     int takeLineErrors();
     static void deliver(const std::shared_ptr<TVaCommShared>& shared, TVaCommEvents mask);
     static void hangUp(const std::shared_ptr<TVaCommShared>& shared);
@@ -363,6 +382,8 @@ private:
     bool m_autoOpen = false;
     bool m_destroying = false;
     bool m_reopening = false;
+    int m_rxHolds = 0;
+    bool m_rxDeferred = false;
     QTimer m_reopenTimer;
     TVaFlowControl m_flowControl{this};
     TVaEventChars m_eventChars{this};

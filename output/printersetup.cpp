@@ -3,12 +3,17 @@
 #include "platform/formfont.h"
 
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <cups/cups.h>
+
+#include <memory>
 
 namespace {
 
@@ -24,6 +29,45 @@ QString stateText(QPrinter::PrinterState state) {
         return QStringLiteral("chyba");
     }
     return {};
+}
+
+// Why a queue refuses jobs, as the administrator gave it (cupsreject -r);
+// empty when the service does not say.
+QString refusalReason(const char* printerUri) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-state-message");
+    const std::unique_ptr<ipp_t, decltype(&ippDelete)> response(
+        cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"), &ippDelete);
+    ipp_attribute_t* message =
+        response ? ippFindAttribute(response.get(), "printer-state-message", IPP_TAG_TEXT)
+                 : nullptr;
+    return message ? QString::fromUtf8(ippGetString(message, 0, nullptr)).trimmed() : QString();
+}
+
+// Qt tells a queue's state but not whether it takes jobs: a rejecting queue
+// reads as idle. Refusing queues by name, with the reason when there is one.
+QHash<QString, QString> refusingQueues() {
+    QHash<QString, QString> refusing;
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    for (int i = 0; i < count; ++i) {
+        const cups_dest_t& dest = dests[i];
+        const char* accepting =
+            cupsGetOption("printer-is-accepting-jobs", dest.num_options, dest.options);
+        if (dest.instance || !accepting || qstrcmp(accepting, "false") != 0)
+            continue;
+        const char* uri = cupsGetOption("printer-uri-supported", dest.num_options, dest.options);
+        refusing.insert(QString::fromUtf8(dest.name), uri ? refusalReason(uri) : QString());
+    }
+    cupsFreeDests(count, dests);
+    return refusing;
+}
+
+QString refusedText(const QString& reason) {
+    return reason.isEmpty() ? QStringLiteral("nepřijímá úlohy")
+                            : QStringLiteral("nepřijímá úlohy (%1)").arg(reason);
 }
 
 } // namespace
@@ -50,9 +94,16 @@ QString printerDetails(const PrinterEntry& printer) {
 
 QList<PrinterEntry> availablePrinterEntries() {
     QList<PrinterEntry> entries;
-    for (const QPrinterInfo& info : QPrinterInfo::availablePrinters())
+    const QHash<QString, QString> refusing = refusingQueues();
+    for (const QPrinterInfo& info : QPrinterInfo::availablePrinters()) {
+        // An instance ("queue/copies") takes jobs as its queue does.
+        const QString queue = info.printerName().section(u'/', 0, 0);
+        const auto refusal = refusing.constFind(queue);
+        const QString state =
+            refusal == refusing.cend() ? stateText(info.state()) : refusedText(*refusal);
         entries.append({info.printerName(), info.description(), info.location(),
-                        info.makeAndModel(), stateText(info.state()), info.isDefault()});
+                        info.makeAndModel(), state, info.isDefault()});
+    }
     return entries;
 }
 

@@ -55,6 +55,13 @@ bool toNumber(const QByteArray& text, qint64& value) {
     return ok;
 }
 
+// Device and inode numbers are unsigned and may use all 64 bits.
+bool toNumber(const QByteArray& text, quint64& value) {
+    bool ok = false;
+    value = text.toULongLong(&ok);
+    return ok;
+}
+
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
@@ -137,7 +144,8 @@ std::optional<PrintRecord> decodePrintRecord(const QByteArray& bytes) {
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> f = lines[i].split(' ');
         const QByteArray& key = f.value(0);
-        qint64 n[5] = {};
+        qint64 n[3] = {};
+        quint64 id[2] = {};
         if (key == "stav" && f.size() == 2) {
             const auto stage = stageNamed(f[1]);
             if (!stage)
@@ -154,9 +162,9 @@ std::optional<PrintRecord> decodePrintRecord(const QByteArray& bytes) {
             r.when = QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODateWithMs);
             seen |= 8;
         } else if (key == "soubor" && f.size() == 6 && toNumber(f[1], n[0]) &&
-                   toNumber(f[2], n[1]) && toNumber(f[3], n[2]) && toNumber(f[4], n[3]) &&
-                   toNumber(f[5], n[4])) {
-            r.rowsFile = {n[0] != 0, quint64(n[1]), quint64(n[2]), n[3], n[4]};
+                   toNumber(f[2], id[0]) && toNumber(f[3], id[1]) && toNumber(f[4], n[1]) &&
+                   toNumber(f[5], n[2])) {
+            r.rowsFile = {n[0] != 0, id[0], id[1], n[1], n[2]};
             seen |= 16;
         } else if (key == "archivovano" && f.size() == 2) {
             r.archived = f[1] == "1";

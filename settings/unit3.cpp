@@ -62,6 +62,13 @@ TRxSpinEdit* makeSpin(QWidget* parent, const char* name, int minimum, int maximu
     return spin;
 }
 
+// A number field says nothing but its value: it is spoken by the caption
+// beside it, and a click on the caption goes to it.
+void nameBy(QWidget* field, QLabel* caption) {
+    caption->setBuddy(field);
+    field->setAccessibleName(caption->text());
+}
+
 QPlainTextEdit* makeMemo(QFrame* panel, const char* name) {
     auto* memo = make<QPlainTextEdit>(panel, name);
     memo->setFont(QFont(QStringLiteral("Courier New"), 8));
@@ -112,6 +119,7 @@ void TForm3::FormCreate() {
     Label1->setGeometry(kLeft, 4, 60, 16);
     RxSpinEdit1 = makeSpin(Panel1, "RxSpinEdit1", 1, 10, 1);
     RxSpinEdit1->setGeometry(kLeft, 22, 50, 22);
+    nameBy(RxSpinEdit1, Label1);
     Label3 = make<QLabel>(Panel1, "Label3", QStringLiteral("Měrné jednotky"));
     Label3->setGeometry(76, 4, 100, 16);
     ComboBox1 = make<QComboBox>(Panel1, "ComboBox1");
@@ -137,6 +145,7 @@ void TForm3::FormCreate() {
     place(CheckBox5, kIndent, 150);
     RxSpinEdit3 = makeSpin(Panel2, "RxSpinEdit3", INT_MIN, INT_MAX, 0);
     place(RxSpinEdit3, 178, 70);
+    RxSpinEdit3->setAccessibleName(CheckBox5->text()); // the period the box switches on
     Label4 = make<QLabel>(Panel2, "Label4", QStringLiteral("s"));
     place(Label4, 252, 20), ++row;
     CheckBox9 = make<QCheckBox>(Panel2, "CheckBox9",
@@ -152,6 +161,7 @@ void TForm3::FormCreate() {
     place(Label2, kIndent, 70);
     RxSpinEdit2 = makeSpin(Panel2, "RxSpinEdit2", INT_MIN, INT_MAX, 14);
     place(RxSpinEdit2, 100, 70), ++row;
+    nameBy(RxSpinEdit2, Label2);
     CheckBox3 = make<QCheckBox>(Panel2, "CheckBox3", QStringLiteral("Automaticky učit slova"));
     CheckBox3->setEnabled(false);
     place(CheckBox3, kIndent, 170);

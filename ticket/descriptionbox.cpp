@@ -3,13 +3,17 @@
 #include "platform/formfont.h"
 #include "platform/localeconventions.h"
 #include "ticket/descriptiontext.h"
+#include "ticket/ticketgrid.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <memory>
 
 TDescriptionCombo::TDescriptionCombo(QWidget* parent) : QComboBox(parent) {
     setObjectName(QStringLiteral("ComboBox1"));
+    setAccessibleName(TicketGrid::captions().at(TicketGrid::Description)); // the cell it edits
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
@@ -83,6 +87,22 @@ int TDescriptionCombo::highlighted() const {
 void TDescriptionCombo::hideEvent(QHideEvent* event) {
     hidePopup();
     QComboBox::hideEvent(event);
+}
+
+void TDescriptionCombo::keyPressEvent(QKeyEvent* event) {
+    const bool down = event->key() == Qt::Key_Down;
+    if (!isListShown() || count() == 0 || event->modifiers() != Qt::NoModifier ||
+        (!down && event->key() != Qt::Key_Up)) {
+        QComboBox::keyPressEvent(event);
+        return;
+    }
+    const int from = highlighted();
+    const int to =
+        from < 0 ? (down ? 0 : count() - 1) : std::clamp(from + (down ? 1 : -1), 0, count() - 1);
+    m_list->setCurrentIndex(model()->index(to, 0));
+    m_list->scrollTo(m_list->currentIndex());
+    setCurrentIndex(to);
+    event->accept();
 }
 
 void TDescriptionCombo::highlightPrefix(const QString& text) {

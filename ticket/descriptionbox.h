@@ -31,6 +31,10 @@ public:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    // While the list is down the arrow keys move its highlight, from the
+    // entry typing highlighted, and show that entry in the field: Enter
+    // takes what the field shows.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void highlightPrefix(const QString& text);

@@ -595,8 +595,16 @@ void TForm1::releaseHeldFrames() {
 }
 
 void TForm1::decodeWaitingFrames() {
-    if (!m_session.liveWeight())
-        DecodePrintFrame(m_session.receiveBuffer());
+    if (m_session.liveWeight())
+        return;
+    // A handler of received text is running below this one (its error box
+    // or preview is open); the frames wait for it, as the port's bytes do.
+    if (VaComm1->RxHeld()) {
+        m_frameHold->start(kPrintFrameHold);
+        return;
+    }
+    TVaComm::RxHold hold(*VaComm1);
+    DecodePrintFrame(m_session.receiveBuffer());
 }
 
 // ---- capturing --------------------------------------------------------

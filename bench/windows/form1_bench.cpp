@@ -115,6 +115,35 @@ template <class Done> bool spinUntil(Done done, int timeoutMs = 2000) {
     return true;
 }
 
+// Sends the last bytes of a reading or frame and waits until `shown()`,
+// sleeping in the event loop as the program does or spinning it; adds the
+// microseconds from the send to `micros`, or counts the bytes as lost when
+// nothing showed within 2 s. False when the write failed.
+template <class Shown>
+bool timeToShow(const Station& station, const QByteArray& bytes, Shown shown, bool sleeping,
+                std::vector<double>& micros, int& lost) {
+    QEventLoop loop;
+    QTimer guard; // wakes a sleeping loop when the bytes are lost
+    guard.setSingleShot(true);
+    guard.start(2000);
+    const auto t0 = Clock::now();
+    if (!station.send(bytes))
+        return false;
+    bool arrived = false;
+    if (sleeping) {
+        while (!(arrived = shown()) && guard.isActive())
+            loop.processEvents(QEventLoop::WaitForMoreEvents);
+    } else {
+        arrived = spinUntil(shown);
+    }
+    const auto t1 = Clock::now();
+    if (arrived)
+        micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    else
+        ++lost;
+    return true;
+}
+
 QByteArray liveFrame(double weight) {
     // QString::asprintf ignores the C locale that QApplication switched on.
     return QString::asprintf("ST,GS,+%8.3fkg\r\n", weight).toLatin1();
@@ -265,31 +294,13 @@ void BM_ReadingToLabel1(benchmark::State& state) {
             const QByteArray frame = liveFrame(weight);
             const QString expected = labelText(weight);
             const auto shown = [&] { return form->Label1->text() == expected; };
-            QEventLoop loop;
-            QTimer guard; // wakes a sleeping loop when the reading is lost
-            guard.setSingleShot(true);
-            guard.start(2000);
-            const auto t0 = Clock::now();
-            if (!station.send(frame)) {
+            if (!timeToShow(station, frame, shown, sleeping, micros, lost)) {
                 state.SkipWithError("write to the pseudo-terminal failed");
                 return;
             }
-            bool arrived = false;
-            if (sleeping) {
-                while (!(arrived = shown()) && guard.isActive())
-                    loop.processEvents(QEventLoop::WaitForMoreEvents);
-            } else {
-                arrived = spinUntil(shown);
-            }
-            const auto t1 = Clock::now();
             // Readings come at the scale's pace, so the label's repaint is
             // done before the next one.
             QCoreApplication::processEvents();
-            if (!arrived) {
-                ++lost;
-                continue;
-            }
-            micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
         }
     }
     if (skipOnMessages(state, station))
@@ -336,24 +347,11 @@ void BM_PrintFrameToRow(benchmark::State& state) {
                 station.send(frame.mid(at, kPiece));
                 runEventsFor(16);
             }
-            QEventLoop loop;
-            QTimer guard; // wakes the loop when the frame is lost
-            guard.setSingleShot(true);
-            guard.start(2000);
-            const auto t0 = Clock::now();
-            if (!station.send(frame.mid(at))) {
+            const auto shown = [&] { return form->ticket().bodyRowCount() > rows; };
+            if (!timeToShow(station, frame.mid(at), shown, true, micros, lost)) {
                 state.SkipWithError("write to the pseudo-terminal failed");
                 return;
             }
-            bool arrived = false;
-            while (!(arrived = form->ticket().bodyRowCount() > rows) && guard.isActive())
-                loop.processEvents(QEventLoop::WaitForMoreEvents);
-            const auto t1 = Clock::now();
-            if (!arrived) {
-                ++lost;
-                continue;
-            }
-            micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
         }
     }
     if (skipOnMessages(state, station))

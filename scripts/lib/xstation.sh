@@ -14,18 +14,25 @@ xstation_stop() {
     xstation_pids=()
 }
 
+# Waits up to 10 s until `[ $1 $2 ]` holds (-e: the path exists, -s: the
+# file is not empty); otherwise says $3 and fails.
+xstation_await() {
+    local _
+    for _ in $(seq 1 200); do
+        [ "$1" "$2" ] && return 0
+        sleep 0.05
+    done
+    echo "$3" >&2
+    return 1
+}
+
 # Starts Xvfb on a free display and exports DISPLAY. Any local user may
 # connect (-ac), so that operators of other user IDs can share it; no TCP.
 xstation_start_display() {
     local dir=$1 fd_file="$1/display"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac 3>"$fd_file" 2>"$dir/xvfb.log" &
     xstation_pids+=($!)
-    local _
-    for _ in $(seq 1 200); do
-        [ -s "$fd_file" ] && break
-        sleep 0.05
-    done
-    [ -s "$fd_file" ] || { echo "Xvfb did not start" >&2; return 1; }
+    xstation_await -s "$fd_file" "Xvfb did not start" || return 1
     export DISPLAY=":$(head -n1 "$fd_file")"
 }
 
@@ -38,12 +45,7 @@ xstation_start_scale() {
     mkfifo "$fifo"
     "$sim" --link "$link" --mode "$mode" <>"$fifo" >/dev/null &
     xstation_pids+=($!)
-    local _
-    for _ in $(seq 1 200); do
-        [ -e "$link" ] && break
-        sleep 0.05
-    done
-    [ -e "$link" ] || { echo "the simulator made no $link" >&2; return 1; }
+    xstation_await -e "$link" "the simulator made no $link" || return 1
     chgrp dialout "$(readlink -f "$link")" && chmod 660 "$(readlink -f "$link")"
 }
 

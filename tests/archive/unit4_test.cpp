@@ -11,13 +11,18 @@
 #include "tests/support/tempdir.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
 #include <cerrno>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +73,7 @@ private slots:
     void unreadableDayIsReported();
     void exportWritesTheRowsShownAndAFailedOneKeepsTheOldFile();
     void aChangedTicketIsToldOnceALoadAndItsRowsAreRed();
+    void theSaveDialogListsFilesWithoutReadingThem();
 };
 
 void Unit4Test::showLoadsTodayWithTitleRowAndColumnBoxes() {
@@ -279,6 +285,42 @@ void Unit4Test::aChangedTicketIsToldOnceALoadAndItsRowsAreRed() {
 
     form.BitBtn3->click();
     QCOMPARE(station.messages.size(), 2);
+}
+
+// Folders such as /proc hold files whose reading blocks: browsing them in
+// the export's dialog must not open a file it only lists.
+void Unit4Test::theSaveDialogListsFilesWithoutReadingThem() {
+    Station station;
+    station.writeDay(kToday, kTicket);
+    const QString folder = station.dir.file(u"slozka"_qs);
+    QVERIFY(QDir().mkpath(folder));
+    writeFileBytes(folder + u"/zaznam"_qs, "%PDF-1.4\n");
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0 &&
+            inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_OPEN) >= 0);
+    TForm4 form;
+    form.show();
+    QString type;
+    QTimer::singleShot(0, &form, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->setDirectory(folder);
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        QVERIFY(model);
+        type = model->type(model->index(folder + u"/zaznam"_qs));
+        dialog->reject();
+    });
+    form.BitBtn4->click();
+    QVERIFY(!type.isEmpty());
+    QByteArray events(4096, '\0');
+    const ssize_t got = ::read(watch, events.data(), size_t(events.size()));
+    ::close(watch);
+    // Only the folder itself was opened, to list it; its events carry no name.
+    for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events.constData() + at);
+        QVERIFY2(event->len == 0, event->name);
+        at += ssize_t(sizeof(inotify_event) + event->len);
+    }
 }
 
 QTEST_MAIN(Unit4Test)

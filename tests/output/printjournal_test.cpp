@@ -51,7 +51,8 @@ PrintRecord sampleRecord(bool withAppend) {
     PrintRecord r;
     r.stage = PrintRecord::Stage::Sending;
     r.ticket = QByteArrayLiteral("0123abcd");
-    r.rowsFile = {true, 2049, 1234567, 456, 1'765'000'000'123'456'789};
+    // Inode numbers are unsigned 64-bit; overlayfs keeps its layer in the top bits.
+    r.rowsFile = {true, 2049, 0x8000'0000'0012'D687, 456, 1'765'000'000'123'456'789};
     r.when = kNow;
     r.weighings = 12;
     r.archived = true;

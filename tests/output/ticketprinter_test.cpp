@@ -1,9 +1,11 @@
+#include "output/printersetup.h"
 #include "output/ticketprinter.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QMap>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -256,6 +258,18 @@ TEST_F(PrintingTest, QueueThatRefusesJobsThrowsTheServicesMessage) {
                   QStringLiteral("Tisk se nezdařil: tiskárna „REFUSING“ úlohu nepřijala: ") +
                       answer);
     }
+}
+
+// The printer choice must not offer a queue that refuses jobs as ready.
+TEST_F(PrintingTest, PrinterListTellsAQueueThatRefusesJobsAndWhy) {
+    if (privateService("WEIGH_PRINT_OUT").isEmpty())
+        GTEST_SKIP() << "no private printing service (scripts/start-printing)";
+    QMap<QString, QString> states;
+    for (const PrinterEntry& printer : availablePrinterEntries())
+        states.insert(printer.name, printer.state);
+    EXPECT_EQ(states.value(QStringLiteral("TICKETS")), QStringLiteral("připravena"));
+    EXPECT_EQ(states.value(QStringLiteral("REFUSING")),
+              QStringLiteral("nepřijímá úlohy (Fronta nepřijímá úlohy)"));
 }
 
 TEST_F(PrintingTest, PrintFunctionReceivesTheLinesInsteadOfThePrinter) {

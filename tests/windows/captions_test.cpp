@@ -13,7 +13,9 @@
 #include "ticket/unit1.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAccessible>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,12 +37,12 @@ QString spoken(QString caption) {
 class CaptionsTest : public QObject {
     Q_OBJECT
 private slots:
-    void everyButtonIsSpokenByItsCaption();
+    void everyControlIsSpokenByItsCaption();
     void qtTextsAreCzech();
     void printerSetupChoosesWithoutPrinting();
 };
 
-void CaptionsTest::everyButtonIsSpokenByItsCaption() {
+void CaptionsTest::everyControlIsSpokenByItsCaption() {
     ScratchExecutableDir dir;
     const QString previousDir = QDir::currentPath();
     QDir::setCurrent(dir.path());
@@ -73,7 +75,22 @@ void CaptionsTest::everyButtonIsSpokenByItsCaption() {
                 QCOMPARE(a->text(QAccessible::Name), spoken(b->text()));
             }
             QVERIFY2(buttons >= 2, qPrintable(window->objectName()));
+            // A field says nothing but its value: it is spoken by the
+            // caption beside it.
+            for (QWidget* field : window->findChildren<QWidget*>()) {
+                if (!qobject_cast<QAbstractSpinBox*>(field) && !qobject_cast<QComboBox*>(field))
+                    continue;
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(field);
+                QVERIFY(a);
+                QVERIFY2(!a->text(QAccessible::Name).isEmpty(), qPrintable(field->objectName()));
+            }
         }
+        const auto name = [](QWidget* w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        };
+        QCOMPARE(name(form3->RxSpinEdit1), u"COM port"_qs);
+        QCOMPARE(name(form3->RxSpinEdit2), u"Max délka"_qs);
+        QCOMPARE(name(form3->RxSpinEdit3), u"Automatický zápis po"_qs);
         // An archived "&" is data: shown and spoken, and the box shows the
         // whole caption rather than a clipped one.
         QCOMPARE(spoken(form4.CheckBox1->text()), u"Firma Řepka & syn s.r.o."_qs);

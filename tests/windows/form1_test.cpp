@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -36,6 +37,7 @@
 #include <memory>
 #include <pty.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -202,6 +204,8 @@ private slots:
     void theFirstWeighingAfterAPrintOpensItsDescription();
     void onlySettledWeightsAreBookedWhenAsked_data();
     void onlySettledWeightsAreBookedWhenAsked();
+    void aDeliveryWaitsInThePortWhileAnErrorIsShown();
+    void enterTakesTheWordTheArrowKeysMovedTo();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -1219,4 +1223,47 @@ void Form1Test::theFirstWeighingAfterAPrintOpensItsDescription() {
     s.typeText(QStringLiteral("štěrk"));
     s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
     QCOMPARE(s.cell(2, 1), QStringLiteral("štěrk"));
+}
+
+void Form1Test::aDeliveryWaitsInThePortWhileAnErrorIsShown() {
+    Station s;
+    TForm1* f = s.start();
+    // A live reading sent by mistake has an item frame's length and does not
+    // convert; the next frame comes while its error box is open.
+    const QByteArray reading = "OL,GS,+ ------kg\r\n";
+    const QByteArray item = "2, 2.5 kg       \r\n";
+    bool overlapped = false;
+    setMessageSink([&](MessageKind, const QString& text) {
+        s.messages.append(text);
+        if (s.messages.size() > 1)
+            return;
+        s.send(item);
+        // The hand-over is made; then the box's own loop runs it.
+        const QDeadlineTimer deadline(5000);
+        while (f->VaComm1->PendingHandOvers() == 0 && !deadline.hasExpired())
+            std::this_thread::yield();
+        QTRY_COMPARE(f->VaComm1->PendingHandOvers(), 0);
+        overlapped = !f->receiveBuffer().isEmpty() || f->ticket().weighingCount > 0;
+    });
+    s.send(reading);
+    s.quietAfter(reading);
+    QTRY_COMPARE(s.messages.size(), 1);
+    QVERIFY(!overlapped);
+    s.quietAfter(item);
+    QTRY_COMPARE(f->ticket().weighingCount, 1);
+    QCOMPARE(s.cell(3, 1), QStringLiteral("2,5 kg"));
+    QCOMPARE(s.messages.size(), 1);
+}
+
+void Form1Test::enterTakesTheWordTheArrowKeysMovedTo() {
+    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    writeFileBytes(QStringLiteral("popis.dat"), "beton\r\nbetonit\r\ncihla\r\n");
+    TForm1* f = s.start();
+    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->ComboBox1));
+    s.typeText(QStringLiteral("b")); // highlights "beton"
+    s.typeKey(Qt::Key_Down);
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("betonit"));
+    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(s.cell(2, 1), QStringLiteral("betonit"));
 }

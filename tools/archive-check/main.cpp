@@ -1,10 +1,13 @@
 // Checks the sealed days of a station's archive against their seal files,
 // for an administrator's nightly job:
 //   archive-check [--from YYYY-MM-DD] [--to YYYY-MM-DD] [FOLDER]
-// FOLDER is the station folder (the current one unless given); the archive
-// is its data/ subfolder. Every day found there is checked, or those from
-// --from to --to (either may be left out). Days without a seal file are not
-// sealed and are skipped.
+// FOLDER is the station folder; the archive is its data/ subfolder. Without
+// one, the tool built here checks the current folder, and the packaged
+// command (vaznilistek-archive-check) the station folder found from its own
+// place, as the starter finds it (/usr/bin -> /opt/vaznilistek), so that an
+// unpacked copy checks its own. Every day found there is checked, or those
+// from --from to --to (either may be left out). Days without a seal file are
+// not sealed and are skipped.
 //
 // Prints nothing and exits 0 when every sealed day is as sealed. Otherwise
 // prints one line for each day that needs a look, and exits 1:
@@ -32,9 +35,23 @@
 
 namespace {
 
+QByteArray name() {
+    return QFileInfo(QCoreApplication::arguments().value(0)).fileName().toLocal8Bit();
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: archive-check [--from YYYY-MM-DD] [--to YYYY-MM-DD] [FOLDER]\n");
+    std::fprintf(stderr, "usage: %s [--from YYYY-MM-DD] [--to YYYY-MM-DD] [FOLDER]\n",
+                 name().constData());
     return 2;
+}
+
+QString defaultFolder() {
+#ifdef WEIGH_STATION_FROM_TOOL
+    return QDir(QCoreApplication::applicationDirPath())
+        .absoluteFilePath(QStringLiteral(WEIGH_STATION_FROM_TOOL));
+#else
+    return QStringLiteral(".");
+#endif
 }
 
 // The days that have a day file or a seal file under the archive root, named
@@ -108,7 +125,7 @@ void print(const QDate& day, const QStringList& found) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QString folder = QStringLiteral(".");
+    QString folder = defaultFolder();
     QDate from;
     QDate to;
     const QStringList args = app.arguments();
@@ -131,7 +148,7 @@ int main(int argc, char** argv) {
     }
     paths::setExecutableFilePath(QDir(folder).absoluteFilePath(QStringLiteral("vaznilistek")));
     if (!QFileInfo(paths::archiveRoot()).isDir()) {
-        std::fprintf(stderr, "archive-check: no archive folder %s\n",
+        std::fprintf(stderr, "%s: no archive folder %s\n", name().constData(),
                      qPrintable(native(paths::archiveRoot())));
         return 2;
     }
@@ -157,7 +174,7 @@ int main(int argc, char** argv) {
             }
         }
     } catch (const AppError& e) {
-        std::fprintf(stderr, "archive-check: %s\n", e.message().toLocal8Bit().constData());
+        std::fprintf(stderr, "%s: %s\n", name().constData(), e.message().toLocal8Bit().constData());
         return 2;
     }
     return any ? 1 : 0;
