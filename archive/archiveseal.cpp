@@ -175,6 +175,8 @@ namespace {
 // `version`: the version of the line before, shared when this one is the
 // same, as it nearly always is.
 std::optional<SealLine> decode(QByteArrayView text, const QByteArray* version) {
+    if (text.isEmpty()) // its data() may be null, which memchr must not get
+        return std::nullopt;
     std::array<QByteArrayView, kFields> f;
     int n = 0;
     const char* const end = text.data() + text.size();

@@ -20,7 +20,9 @@ Finished run(const char* program, const QStringList& args) {
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(QString::fromLocal8Bit(program), args);
     Finished result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    // No limit of our own: ctest's applies, and under the sanitizers a year
+    // takes longer than a station would ever wait.
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
         return result;
     result.exitCode = process.exitCode();
     result.out = process.readAllStandardOutput();
