@@ -1,6 +1,7 @@
 // The nightly check as an administrator runs it: archive-gen writes a sealed
 // year, archive-check finds it whole; one digit of a weight changed in an
 // editor makes it name that day and ticket.
+#include "tests/support/archiveedit.h"
 #include "tests/support/tempdir.h"
 #include "tools/archive-gen/archivegen.h"
 
@@ -46,8 +47,7 @@ TEST(ArchiveCheck, AGeneratedYearHoldsAndOneChangedDigitIsNamed) {
         archiveDayBytes(std::vector<QStringList>(tickets.begin(), tickets.begin() + 17)).size();
     const QString path = folder + QStringLiteral("/data/2026/6/15.dat");
     QByteArray bytes = readFileBytes(path);
-    const qsizetype digit = bytes.indexOf(" kg\r\n", ticket) - 1;
-    bytes[digit] = bytes[digit] == '9' ? '8' : '9';
+    changeWeightDigit(bytes, ticket);
     writeFileBytes(path, bytes);
 
     const Finished changed = run(ARCHIVE_CHECK, {folder});

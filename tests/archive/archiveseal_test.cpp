@@ -3,8 +3,9 @@
 #include "archive/archiveseal.h"
 #include "output/archivewriter.h"
 #include "platform/localeconventions.h"
-#include "platform/messages.h"
 #include "platform/paths.h"
+#include "tests/support/archiveedit.h"
+#include "tests/support/messages.h"
 #include "tests/support/tempdir.h"
 #include "tools/archive-gen/archivegen.h"
 
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <optional>
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -22,11 +24,7 @@ const QDate kDay(2026, 12, 7);
 
 class Seals : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setConventions(LocaleConventions::czech());
-        m_previous = setMessageSink([this](MessageKind, const QString& text) { told << text; });
-    }
-    void TearDown() override { setMessageSink(m_previous); }
+    void SetUp() override { setConventions(LocaleConventions::czech()); }
 
     // Prints the tickets through the archive writer, ticket i at its time.
     void print(const std::vector<QStringList>& tickets, int first = 0) {
@@ -39,12 +37,18 @@ protected:
         writeFileBytes(paths::archiveFile(kDay), bytes);
     }
     SealFile seals() const { return readSealFile(readFileBytes(paths::archiveSealFile(kDay))); }
+    // Changes a weight of the day's second ticket in place; returns the day's
+    // bytes and where that ticket begins.
+    std::pair<QByteArray, qint64> changeSecondTicket() const {
+        QByteArray bytes = day();
+        const qint64 second = seals().lines[0].end;
+        changeWeightDigit(bytes, second);
+        setDay(bytes);
+        return {bytes, second};
+    }
 
     ScratchExecutableDir dir;
-    QStringList told;
-
-private:
-    MessageSink m_previous;
+    RecordedMessages told;
 };
 
 // The first seal line a changed day must name, told by comparing the bytes
@@ -142,11 +146,7 @@ TEST_F(Seals, BytesBehindTheLastSealAreNotSealedNorChanged) {
 TEST_F(Seals, ANewTicketNeverSealsOverAChange) {
     const std::vector<QStringList> tickets = generatedTickets(kDay, 4, 2);
     print({tickets[0], tickets[1], tickets[2]});
-    QByteArray bytes = day();
-    const qint64 second = seals().lines[0].end;
-    const qsizetype digit = bytes.indexOf(" kg\r\n", second) - 1;
-    bytes[digit] = bytes[digit] == '9' ? '8' : '9';
-    setDay(bytes);
+    const auto [bytes, second] = changeSecondTicket();
     print({tickets[3]}, 3);
     const SealCheck check = checkSeals(day(), seals());
     ASSERT_TRUE(check.changed);
@@ -173,7 +173,7 @@ TEST_F(Seals, AFailedSealLineTakesItsTicketBackWithIt) {
     print({tickets[1]}, 1);
     EXPECT_TRUE(checkSeals(day(), seals()).clean());
     EXPECT_EQ(seals().lines.size(), 2u);
-    EXPECT_TRUE(told.isEmpty());
+    EXPECT_TRUE(told.texts.isEmpty());
 }
 
 // The ticket matters more than its seal.
@@ -182,8 +182,8 @@ TEST_F(Seals, ASealFileThatCannotBeOpenedLeavesTheTicketArchivedWithoutOne) {
         [](ArchiveStep step) { return step == ArchiveStep::SealOpen ? EACCES : 0; });
     print(generatedTickets(kDay, 1, 4));
     setArchiveFaultHook({});
-    ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].startsWith(QStringLiteral("Pečeť lístku nelze zapsat do souboru ")));
+    ASSERT_EQ(told.texts.size(), 1);
+    EXPECT_TRUE(told.texts[0].startsWith(QStringLiteral("Pečeť lístku nelze zapsat do souboru ")));
     EXPECT_FALSE(day().isEmpty());
     EXPECT_TRUE(seals().lines.empty());
 }
@@ -235,11 +235,7 @@ TEST_F(Seals, ALoadReportsEachDayAndMarksTheChangedRowsOnly) {
                 appendToArchive(tickets[i], generatedPrintTime(kDay.addDays(offset), int(i))));
     // Day -1 loses its file; in day 0 a weight of the second ticket changes.
     QFile::remove(paths::archiveFile(kDay.addDays(-1)));
-    QByteArray bytes = day();
-    const qint64 second = seals().lines[0].end;
-    const qsizetype digit = bytes.indexOf(" kg\r\n", second) - 1;
-    bytes[digit] = bytes[digit] == '9' ? '8' : '9';
-    setDay(bytes);
+    const auto [bytes, second] = changeSecondTicket();
 
     const ArchiveLoad load = loadArchiveRange(kDay.addDays(-1), kDay.addDays(1));
     ASSERT_EQ(load.seals.size(), 2u);

@@ -1,19 +1,12 @@
 #include "link/printframe.h"
 #include "platform/clock.h"
+#include "tests/support/qtprinters.h"
 
 #include <QStringList>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <optional>
-#include <ostream>
 #include <random>
-
-// Readable failure output.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 
@@ -204,33 +197,17 @@ private:
 constexpr ms kInBurst{16};
 constexpr ms kBetweenWeighings{2000};
 
-// A USB adapter cut a total right behind each inner line, both as long as an
-// item.
-TEST(PrintFrameHold, TotalCutBehindItemLongLinesStaysWhole) {
-    const QString printed = QString(18, QLatin1Char('-')) +
-                            QStringLiteral("\r\nCELKEM, 14.000 kg \r\n") +
-                            QString(31, QLatin1Char('-')) + QStringLiteral("\r\n");
-    ASSERT_EQ(printed.size(), 73);
-    Line line;
-    for (const QString& piece : {printed.left(20), printed.mid(20, 20), printed.mid(40)}) {
-        line.deliver(piece);
-        line.wait(kInBurst);
-    }
-    line.wait(kBetweenWeighings);
-    EXPECT_EQ(line.decoded, QStringList{QStringLiteral("total  14.000 kg")});
-}
-
-struct NoiseCase {
+struct BurstCase {
     const char* name;
     std::vector<QString> deliveries; // one burst
     QStringList decoded;
     int releasedInBurst; // of those, before the line goes quiet
 };
 
-class Resynchronisation : public ::testing::TestWithParam<NoiseCase> {};
+class Bursts : public ::testing::TestWithParam<BurstCase> {};
 
-TEST_P(Resynchronisation, FramesAfterTheNoiseAreDecoded) {
-    const NoiseCase& c = GetParam();
+TEST_P(Bursts, DecodeIntoTheFramesSent) {
+    const BurstCase& c = GetParam();
     Line line;
     for (const QString& d : c.deliveries) {
         line.deliver(d);
@@ -250,30 +227,39 @@ QString dropAt(const QString& text, int i) {
     return t.remove(i, 1);
 }
 const QString kNoise = QString(90, QLatin1Char('~'));
+// A total printed over three lines, the first two as long as items.
+const QString kTotal73 = QString(18, QLatin1Char('-')) +
+                         QStringLiteral("\r\nCELKEM, 14.000 kg \r\n") +
+                         QString(31, QLatin1Char('-')) + QStringLiteral("\r\n");
 
 // Frames behind the first are released without waiting for a quiet line as
 // soon as a longest frame's worth of text has come behind their start.
 INSTANTIATE_TEST_SUITE_P(
-    Noise, Resynchronisation,
+    Deliveries, Bursts,
     ::testing::Values(
-        NoiseCase{"ItemAndTotalInOneDelivery", {kItem18 + kTotal71}, {item12, total}, 1},
+        BurstCase{"ItemAndTotalInOneDelivery", {kItem18 + kTotal71}, {item12, total}, 1},
+        // A USB adapter cut the total right behind each inner line.
+        BurstCase{"TotalCutBehindItsInnerLines",
+                  {kTotal73.left(20), kTotal73.mid(20, 20), kTotal73.mid(40)},
+                  {QStringLiteral("total  14.000 kg")},
+                  0},
         // A damaged frame is kept while it may be the first line of a total,
         // then dropped through its line end.
-        NoiseCase{"LostCharacter",
+        BurstCase{"LostCharacter",
                   {dropAt(kItem18, 3), kItem18b, kTotal71, kItem18},
                   {item13, total, item12},
                   2},
-        NoiseCase{"LongNoiseThenFrames",
+        BurstCase{"LongNoiseThenFrames",
                   {kNoise, kNoise + QStringLiteral("\r\n"), kItem18b},
                   {item13},
                   0},
-        NoiseCase{
+        BurstCase{
             "NoiseLineBeforeATotal", {kNoise + QStringLiteral("\r\n") + kTotal71}, {total}, 0},
-        NoiseCase{"NoiseInTheMiddle",
+        BurstCase{"NoiseInTheMiddle",
                   {kItem18 + kNoise + QStringLiteral("\r\n"), kItem18b},
                   {item12, item13},
                   1}),
-    [](const ::testing::TestParamInfo<NoiseCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<BurstCase>& info) { return std::string(info.param.name); });
 
 // ---- a property over generated streams ----------------------------------
 

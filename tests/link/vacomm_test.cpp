@@ -1,6 +1,6 @@
 #include "link/vacomm.h"
-#include "platform/messages.h"
 #include "platform/uniquefd.h"
+#include "tests/support/messages.h"
 #include "tools/indicator-sim/ptypair.h"
 
 #include <QElapsedTimer>
@@ -13,6 +13,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -88,8 +89,7 @@ class VaCommTest : public QObject {
 
 private:
     std::unique_ptr<PtyPair> m_pty;
-    QStringList m_messages;
-    MessageSink m_previousSink;
+    std::optional<RecordedMessages> m_messages;
 
     void configure(TVaCustomComm& comm) {
         comm.setPortNum(1);
@@ -107,13 +107,11 @@ private:
 private slots:
     void init() {
         m_pty = std::make_unique<PtyPair>();
-        m_messages.clear();
-        m_previousSink =
-            setMessageSink([this](MessageKind, const QString& text) { m_messages.append(text); });
+        m_messages.emplace();
     }
 
     void cleanup() {
-        setMessageSink(m_previousSink);
+        m_messages.reset();
         m_pty.reset();
     }
 
@@ -572,10 +570,10 @@ private slots:
         };
         comm.Open();
         QVERIFY(m_pty->write("a"));
-        QTRY_COMPARE(m_messages, QStringList{"'x' is not a valid floating point value"});
+        QTRY_COMPARE(m_messages->texts, QStringList{"'x' is not a valid floating point value"});
         QVERIFY(m_pty->write("b"));
         QTRY_COMPARE(calls, 2);
-        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages->texts.size(), 1);
     }
 
     void openAndCloseEvents() {
@@ -616,7 +614,7 @@ private slots:
         QVERIFY(m_pty->write("z"));
         QTRY_COMPARE(errors.size(), 2);
         QCOMPARE(errors.last(), ceRxParity | ceBreakError);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->texts.isEmpty());
     }
 
     void lineErrorsWithoutHandlerGoUnnoticed() {
@@ -631,7 +629,7 @@ private slots:
         comm.counters.frame = 1;
         QVERIFY(m_pty->write("x"));
         QTRY_COMPARE(calls, 1);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_messages->texts.isEmpty());
     }
 
     void farEndVanishingDoesNotSpin() {
@@ -661,7 +659,7 @@ private slots:
         QCOMPARE(calls, 1);
         // Without a hang-up handler the channel's error is shown, once.
         QTRY_COMPARE(
-            m_messages,
+            m_messages->texts,
             QStringList{QStringLiteral("Device disconnected (COM1, %1).").arg(m_pty->slavePath())});
 
         comm.Close();
@@ -701,7 +699,7 @@ private slots:
         unplugAndWaitForHangUp();
         QCOMPARE(hangUps.first(), QStringLiteral("Device disconnected (COM1, %1).").arg(link));
         idle(200); // every try fails while the device is away, quietly
-        QVERIFY(!comm.Active() && m_messages.isEmpty());
+        QVERIFY(!comm.Active() && m_messages->texts.isEmpty());
 
         m_pty = std::make_unique<PtyPair>();
         QVERIFY(repoint(link, m_pty->slavePath()));
@@ -715,7 +713,7 @@ private slots:
         m_pty = std::make_unique<PtyPair>();
         QVERIFY(repoint(link, m_pty->slavePath()));
         idle(200);
-        QVERIFY(!comm.Active() && m_messages.isEmpty());
+        QVERIFY(!comm.Active() && m_messages->texts.isEmpty());
     }
 
     void readTextWhenClosedIsEmpty() {

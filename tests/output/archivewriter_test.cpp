@@ -1,6 +1,7 @@
 #include "output/archivewriter.h"
 #include "output/tickettext.h"
-#include "platform/messages.h"
+#include "tests/support/messages.h"
+#include "tests/support/qtprinters.h"
 #include "tests/support/tempdir.h"
 
 #include <QDir>
@@ -11,16 +12,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <ostream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 
@@ -43,52 +37,56 @@ const QByteArray kTicketBytesWithoutFirst = kTicketBytes.mid(kTicketBytes.indexO
 
 class ArchiveTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_previousSink = setMessageSink([this](MessageKind kind, const QString& text) {
-            EXPECT_EQ(kind, MessageKind::Error);
-            messages.append(text);
-        });
-    }
     void TearDown() override {
-        setMessageSink(m_previousSink);
         setArchiveFaultHook({});
+        EXPECT_EQ(told.kinds.count(MessageKind::Error), told.kinds.size()) << "not an error";
     }
 
     QString data(const QString& relative = {}) const {
         return dir.path() + QStringLiteral("/data/") + relative;
     }
+    // The day's file for kPrinted, made to hold `earlier`.
+    QString dayFile(const QByteArray& earlier) const {
+        QDir().mkpath(data(QStringLiteral("2026/12")));
+        const QString file = data(QStringLiteral("2026/12/7.dat"));
+        writeFileBytes(file, earlier);
+        return file;
+    }
 
     ScratchExecutableDir dir;
-    QStringList messages;
-
-private:
-    MessageSink m_previousSink;
+    RecordedMessages told;
 };
 
 TEST_F(ArchiveTest, FirstTicketOfADayCreatesTheFoldersAndIsWrittenWhole) {
     ASSERT_GT(kTicketBytes.size(), 0);
     EXPECT_TRUE(appendToArchive(kTicket, kPrinted));
-    EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(told.texts, QStringList());
     EXPECT_TRUE(QFileInfo(data(QStringLiteral("2026/12"))).isDir());
     EXPECT_EQ(readFileBytes(data(QStringLiteral("2026/12/7.dat"))), kTicketBytes);
 }
 
-TEST_F(ArchiveTest, LaterTicketOfTheDaySkipsItsFirstLineOnceTheFileHolds128Bytes) {
-    const QString file = data(QStringLiteral("2026/12/7.dat"));
-    QDir().mkpath(data(QStringLiteral("2026/12")));
-    const QByteArray earlier = QByteArray(126, 'x') + "\r\n";
-    writeFileBytes(file, earlier);
-    EXPECT_TRUE(appendToArchive(kTicket, kPrinted));
-    EXPECT_EQ(readFileBytes(file), earlier + kTicketBytesWithoutFirst);
-}
-
-TEST_F(ArchiveTest, FileShorterThan128BytesReceivesTheFirstLineAgain) {
-    const QString file = data(QStringLiteral("2026/12/7.dat"));
-    QDir().mkpath(data(QStringLiteral("2026/12")));
-    const QByteArray earlier = QByteArray(125, 'x') + "\r\n";
-    writeFileBytes(file, earlier);
-    EXPECT_TRUE(appendToArchive(kTicket, kPrinted));
-    EXPECT_EQ(readFileBytes(file), earlier + kTicketBytes);
+// What comes before the ticket follows the day's file: a line end when the
+// file ends part-way through a line, so that no two tickets are glued into
+// one line; the column titles unless the file holds 128 bytes already.
+TEST_F(ArchiveTest, WhatIsAppendedFollowsTheFileBefore) {
+    const struct {
+        QByteArray earlier;
+        QByteArray appended;
+    } cases[] = {
+        {"", kTicketBytes},
+        {"whole line\r\n", kTicketBytes},
+        {"another program's line\n", kTicketBytes},
+        {"torn line", "\r\n" + kTicketBytes},
+        {"torn line\r", "\n" + kTicketBytes},
+        {QByteArray(125, 'x') + "\r\n", kTicketBytes},
+        {QByteArray(126, 'x') + "\r\n", kTicketBytesWithoutFirst},
+    };
+    const QString file = dayFile({});
+    for (const auto& c : cases) {
+        writeFileBytes(file, c.earlier);
+        ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
+        EXPECT_EQ(readFileBytes(file), c.earlier + c.appended);
+    }
 }
 
 TEST_F(ArchiveTest, TwoTicketsInARowShowTheColumnTitlesOnce) {
@@ -113,9 +111,7 @@ TEST_F(ArchiveTest, WithAHeaderTheHeadersFirstLineIsTheOneLeftOut) {
     options.header = QStringLiteral("Štěrkovna Úvaly\r\nTel. 123\r\n");
     const QStringList lines = buildTicketText(grid, options, now);
 
-    const QString file = data(QStringLiteral("2026/12/7.dat"));
-    QDir().mkpath(data(QStringLiteral("2026/12")));
-    writeFileBytes(file, QByteArray(198, 'x') + "\r\n");
+    const QString file = dayFile(QByteArray(198, 'x') + "\r\n");
     ASSERT_TRUE(appendToArchive(lines, now));
     const QByteArray added = readFileBytes(file).mid(200);
     EXPECT_EQ(added, QByteArray("Tel. 123\r\n"
@@ -149,59 +145,47 @@ INSTANTIATE_TEST_SUITE_P(Dates, ArchiveNames,
                                            NameCase{QDate(2025, 1, 1), "2025/1/1.dat"},
                                            NameCase{QDate(2024, 3, 7), "2024/3/7.dat"}));
 
-// Each failure to create a level is reported with that level's path and the
-// writer goes on; a file that cannot be created stops it.
-TEST_F(ArchiveTest, ArchiveRootNotCreatableGivesFourMessages) {
-    writeFileBytes(dir.file(QStringLiteral("data")), "not a folder");
+class ArchiveLevels : public ArchiveTest, public ::testing::WithParamInterface<int> {};
+
+// A file in the place of a folder of the archive, or a folder in the place of
+// the day's file: each level that cannot be created is told with its path and
+// the writer goes on to the next; a day's file that cannot be created stops
+// it. What stood in the way stays as it was.
+TEST_P(ArchiveLevels, EachLevelThatCannotBeCreatedIsTold) {
+    const QStringList levels{data(), data(QStringLiteral("2026")), data(QStringLiteral("2026/12")),
+                             data(QStringLiteral("2026/12/7.dat"))};
+    const int blocked = GetParam();
+    const QString inTheWay = QDir::cleanPath(levels[blocked]);
+    QDir().mkpath(QFileInfo(inTheWay).path());
+    if (blocked < 3)
+        writeFileBytes(inTheWay, "in the way");
+    else
+        QDir().mkpath(inTheWay);
     EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
-    const QStringList expected{
-        QStringLiteral("Nelze vytvořit adresář: ") + data(),
-        QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026")),
-        QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026/12")),
-        QStringLiteral("Nelze vytvořit soubor: ") + data(QStringLiteral("2026/12/7.dat")),
+    const QStringList all{
+        QStringLiteral("Nelze vytvořit adresář: ") + levels[0],
+        QStringLiteral("Nelze vytvořit adresář: ") + levels[1],
+        QStringLiteral("Nelze vytvořit adresář: ") + levels[2],
+        QStringLiteral("Nelze vytvořit soubor: ") + levels[3],
     };
-    EXPECT_EQ(messages, expected);
-    EXPECT_EQ(readFileBytes(dir.file(QStringLiteral("data"))), QByteArray("not a folder"));
+    EXPECT_EQ(told.texts, all.mid(blocked));
+    if (blocked < 3) {
+        EXPECT_EQ(readFileBytes(inTheWay), QByteArray("in the way"));
+    }
 }
 
-TEST_F(ArchiveTest, YearFolderNotCreatableGivesThreeMessages) {
-    QDir().mkpath(data());
-    writeFileBytes(data(QStringLiteral("2026")), "x");
-    EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
-    const QStringList expected{
-        QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026")),
-        QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026/12")),
-        QStringLiteral("Nelze vytvořit soubor: ") + data(QStringLiteral("2026/12/7.dat")),
-    };
-    EXPECT_EQ(messages, expected);
-}
-
-TEST_F(ArchiveTest, MonthFolderNotCreatableGivesTwoMessages) {
-    QDir().mkpath(data(QStringLiteral("2026")));
-    writeFileBytes(data(QStringLiteral("2026/12")), "x");
-    EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
-    const QStringList expected{
-        QStringLiteral("Nelze vytvořit adresář: ") + data(QStringLiteral("2026/12")),
-        QStringLiteral("Nelze vytvořit soubor: ") + data(QStringLiteral("2026/12/7.dat")),
-    };
-    EXPECT_EQ(messages, expected);
-}
-
-TEST_F(ArchiveTest, FolderInPlaceOfTheDaysFileIsAFileThatCannotBeCreated) {
-    QDir().mkpath(data(QStringLiteral("2026/12/7.dat")));
-    EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
-    EXPECT_EQ(messages, QStringList{QStringLiteral("Nelze vytvořit soubor: ") +
-                                    data(QStringLiteral("2026/12/7.dat"))});
-}
+const char* const kLevelNames[] = {"Root", "Year", "Month", "DaysFile"};
+INSTANTIATE_TEST_SUITE_P(Blocked, ArchiveLevels, ::testing::Range(0, 4),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(kLevelNames[info.param]);
+                         });
 
 TEST_F(ArchiveTest, FileThatCannotBeOpenedIsReportedAndLeftAlone) {
-    QDir().mkpath(data(QStringLiteral("2026/12")));
-    writeFileBytes(data(QStringLiteral("2026/12/7.dat")), "earlier");
+    const QString file = dayFile("earlier");
     setArchiveFaultHook([](ArchiveStep step) { return step == ArchiveStep::Open ? EACCES : 0; });
     EXPECT_FALSE(appendToArchive(kTicket, kPrinted));
-    EXPECT_EQ(messages, QStringList{QStringLiteral("Nelze otevřít soubor: ") +
-                                    data(QStringLiteral("2026/12/7.dat"))});
-    EXPECT_EQ(readFileBytes(data(QStringLiteral("2026/12/7.dat"))), QByteArray("earlier"));
+    EXPECT_EQ(told.texts, QStringList{QStringLiteral("Nelze otevřít soubor: ") + file});
+    EXPECT_EQ(readFileBytes(file), QByteArray("earlier"));
 }
 
 // A failure once the file is open is thrown with the system's own text, so
@@ -219,16 +203,14 @@ TEST_F(ArchiveTest, WriteToAFullDeviceThrowsTheSystemsError) {
             << e.message().toStdString();
         EXPECT_TRUE(e.message().contains(data(QStringLiteral("2026/12/7.dat"))));
     }
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(told.texts.isEmpty());
 }
 
 class ArchiveFaults : public ArchiveTest, public ::testing::WithParamInterface<ArchiveStep> {};
 
 TEST_P(ArchiveFaults, FailureAfterOpeningLeavesTheFileAsItWasForAWholeRetry) {
-    const QString file = data(QStringLiteral("2026/12/7.dat"));
-    QDir().mkpath(data(QStringLiteral("2026/12")));
     const QByteArray earlier = QByteArray(198, 'x') + "\r\n";
-    writeFileBytes(file, earlier);
+    const QString file = dayFile(earlier);
     const ArchiveStep failing = GetParam();
     setArchiveFaultHook([failing](ArchiveStep step) { return step == failing ? EIO : 0; });
     try {
@@ -238,7 +220,7 @@ TEST_P(ArchiveFaults, FailureAfterOpeningLeavesTheFileAsItWasForAWholeRetry) {
         EXPECT_TRUE(e.message().contains(QString::fromLocal8Bit(std::strerror(EIO))))
             << e.message().toStdString();
     }
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(told.texts.isEmpty());
     EXPECT_EQ(readFileBytes(file), earlier);
     setArchiveFaultHook({});
     ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
@@ -248,10 +230,8 @@ TEST_P(ArchiveFaults, FailureAfterOpeningLeavesTheFileAsItWasForAWholeRetry) {
 // A disk that fills half-way through the ticket, made by a file-size limit
 // in a child so that the limit ends with it.
 TEST_F(ArchiveTest, DiskFullHalfWayLeavesTheDaysFileByteForByte) {
-    const QString file = data(QStringLiteral("2026/12/7.dat"));
-    QDir().mkpath(data(QStringLiteral("2026/12")));
     const QByteArray earlier = QByteArray(150, 'x') + "\r\n";
-    writeFileBytes(file, earlier);
+    const QString file = dayFile(earlier);
     const pid_t child = ::fork();
     if (child == 0) {
         ::signal(SIGXFSZ, SIG_IGN);
@@ -276,29 +256,6 @@ TEST_F(ArchiveTest, DiskFullHalfWayLeavesTheDaysFileByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Steps, ArchiveFaults,
                          ::testing::Values(ArchiveStep::Write, ArchiveStep::Sync,
                                            ArchiveStep::Close));
-
-// A day file that ends part-way through a line gets a line end before the
-// ticket, so that no two tickets are glued into one line.
-TEST_F(ArchiveTest, AFileEndingWithoutALineEndGetsOneFirst) {
-    const QString file = data(QStringLiteral("2026/12/7.dat"));
-    QDir().mkpath(data(QStringLiteral("2026/12")));
-    const struct {
-        QByteArray earlier;
-        QByteArray between;
-    } cases[] = {
-        {"torn line", "\r\n"},
-        {"torn line\r", "\n"},
-        {"whole line\r\n", ""},
-        {"another program's line\n", ""},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        writeFileBytes(file, c.earlier);
-        ASSERT_TRUE(appendToArchive(kTicket, kPrinted));
-        EXPECT_EQ(readFileBytes(file), c.earlier + c.between + kTicketBytes)
-            << c.earlier.constData();
-    }
-}
 
 TEST_F(ArchiveTest, FaultHookSeesEveryStepOfASuccessfulAppend) {
     std::vector<ArchiveStep> seen;

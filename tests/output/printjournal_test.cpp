@@ -1,5 +1,6 @@
 #include "output/printjournal.h"
 #include "platform/localeconventions.h"
+#include "tests/support/messages.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/tempdir.h"
 #include "ticket/ticketgrid.h"
@@ -90,27 +91,20 @@ TEST(PrintRecord, ReadsBackWhatItWrote) {
 // Anything but a whole record is refused rather than half believed.
 TEST(PrintRecord, RefusesDamagedRecords) {
     const QByteArray good = encodePrintRecord(sampleRecord(true));
-    QByteArray otherStage = good;
-    otherStage.replace("stav neodeslano", "stav hotovo");
-    QByteArray unknownKey = good;
-    unknownKey.replace("vazeni ", "vazen ");
-    QByteArray missingKey = good;
-    missingKey.remove(missingKey.indexOf("cas "),
-                      missingKey.indexOf('\n', missingKey.indexOf("cas ")) -
-                          missingKey.indexOf("cas ") + 1);
-    QByteArray sealAlone = good; // a seal line's append names no ticket's append
-    sealAlone.remove(sealAlone.indexOf("archiv "),
-                     sealAlone.indexOf('\n', sealAlone.indexOf("archiv ")) -
-                         sealAlone.indexOf("archiv ") + 1);
+    const auto withoutLine = [&good](const char* key) {
+        const qsizetype at = good.indexOf(key);
+        return QByteArray(good).remove(at, good.indexOf('\n', at) - at + 1);
+    };
     const QByteArray cases[] = {
         {},
-        sealAlone,
+        withoutLine("archiv "), // a seal line's append names no ticket's append
+        withoutLine("cas "),
         good.left(good.size() - 1),      // the append's bytes cut short
         good + 'x',                      // more than it announced
         good.left(good.indexOf("\n\n")), // no end of the header
         QByteArray("VAZNILISTEK-TISK 2") + good.mid(good.indexOf('\n')),
-        otherStage,
-        missingKey,
+        QByteArray(good).replace("stav neodeslano", "stav hotovo"),
+        QByteArray(good).replace("vazeni ", "vazen "),
         encodePrintRecord(sampleRecord(false)) + "stray",
     };
     for (const QByteArray& bytes : cases)
@@ -226,20 +220,17 @@ TEST(PrintJournalRecovery, ACutThatFailedIsTriedAgainBeforeTheNextAppend) {
     writeFileBytes(journalPath, encodePrintRecord(record));
     QDir().mkpath(day); // a folder where the day file was: it cannot be opened
     PrintJournal journal(journalPath, dir.file(QStringLiteral("vaznilistek.tmp")));
-    QStringList told;
-    const MessageSink previous =
-        setMessageSink([&told](MessageKind, const QString& text) { told << text; });
+    RecordedMessages told;
     journal.recover(TicketGrid(), {}, false);
-    ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains(QDir::toNativeSeparators(day)));
+    ASSERT_EQ(told.texts.size(), 1);
+    EXPECT_TRUE(told.texts[0].contains(QDir::toNativeSeparators(day)));
     EXPECT_TRUE(QFile::exists(journalPath));
 
     QDir().rmdir(day);
     writeFileBytes(day, "head\n" + ours.left(7));
     journal.begin("t", 0, kNow, false);
     EXPECT_EQ(readFileBytes(day), QByteArray("head\n"));
-    EXPECT_EQ(told.size(), 1);
-    setMessageSink(previous);
+    EXPECT_EQ(told.texts.size(), 1);
 }
 
 } // namespace

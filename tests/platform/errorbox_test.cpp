@@ -2,12 +2,14 @@
 #include "platform/boundary.h"
 #include "platform/errorbox.h"
 #include "platform/messages.h"
+#include "tests/support/messages.h"
 
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -33,24 +35,14 @@ protected:
     }
 };
 
-struct Shown {
-    MessageKind kind;
-    QString text;
-};
-
 } // namespace
 
 class ErrorBoxTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        m_shown.clear();
-        m_previousSink = setMessageSink([this](MessageKind kind, const QString& text) {
-            m_shown.append({kind, text});
-        });
-    }
-    void cleanup() { setMessageSink(std::move(m_previousSink)); }
+    void init() { m_shown.emplace(); }
+    void cleanup() { m_shown.reset(); }
 
     void errorInAButtonHandlerIsShownAndTheButtonWorksAgain() {
         QPushButton button(QStringLiteral("OK"));
@@ -65,13 +57,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&button));
 
         QTest::mouseClick(&button, Qt::LeftButton);
-        QCOMPARE(m_shown.size(), 1);
-        QCOMPARE(m_shown[0].kind, MessageKind::Error);
-        QCOMPARE(m_shown[0].text, QStringLiteral("Unable to write to /opt/vaha/vaznilistek.ini"));
+        QCOMPARE(m_shown->texts.size(), 1);
+        QCOMPARE(m_shown->kinds[0], MessageKind::Error);
+        QCOMPARE(m_shown->texts[0], QStringLiteral("Unable to write to /opt/vaha/vaznilistek.ini"));
 
         QTest::mouseClick(&button, Qt::LeftButton);
         QCOMPARE(clicks, 2);
-        QCOMPARE(m_shown.size(), 2);
+        QCOMPARE(m_shown->texts.size(), 2);
         QVERIFY(!button.isDown());
     }
 
@@ -85,8 +77,8 @@ private slots:
         QCoreApplication::postEvent(&handler, new QEvent(kFailingEvent));
         QCoreApplication::postEvent(&handler, new QEvent(kPlainEvent));
         QTRY_COMPARE(handler.handled, 2);
-        QCOMPARE(m_shown.size(), 2);
-        QCOMPARE(m_shown[1].text, handler.error);
+        QCOMPARE(m_shown->texts.size(), 2);
+        QCOMPARE(m_shown->texts[1], handler.error);
     }
 
     void errorInATimerKeepsTheEventLoopRunning() {
@@ -100,8 +92,8 @@ private slots:
         failing.start(0);
         quit.start(0);
         loop.exec();
-        QCOMPARE(m_shown.size(), 1);
-        QCOMPARE(m_shown[0].text, QStringLiteral("port"));
+        QCOMPARE(m_shown->texts.size(), 1);
+        QCOMPARE(m_shown->texts[0], QStringLiteral("port"));
     }
 
     void otherExceptionsShowTheirText() {
@@ -112,8 +104,8 @@ private slots:
         button.show();
         QVERIFY(QTest::qWaitForWindowExposed(&button));
         QTest::mouseClick(&button, Qt::LeftButton);
-        QCOMPARE(m_shown.size(), 1);
-        QCOMPARE(m_shown[0].text, QStringLiteral("serial port COM3 is not open"));
+        QCOMPARE(m_shown->texts.size(), 1);
+        QCOMPARE(m_shown->texts[0], QStringLiteral("serial port COM3 is not open"));
     }
 
     void aHandlerThatSucceedsShowsNothing() {
@@ -124,7 +116,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&button));
         QTest::mouseClick(&button, Qt::LeftButton);
         QVERIFY(clicked);
-        QVERIFY(m_shown.isEmpty());
+        QVERIFY(m_shown->texts.isEmpty());
     }
 
     // The program's own sink: a modal box with a Czech title, closed here
@@ -197,8 +189,7 @@ private slots:
     }
 
 private:
-    QList<Shown> m_shown;
-    MessageSink m_previousSink;
+    std::optional<RecordedMessages> m_shown;
 };
 
 int main(int argc, char** argv) {
