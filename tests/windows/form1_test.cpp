@@ -13,7 +13,7 @@
 #include "platform/paths.h"
 #include "platform/wholefile.h"
 #include "settings/unit3.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/scratchstation.h"
 #include "ticket/descriptionbox.h"
 #include "ticket/stringgrid.h"
 #include "ticket/unit1.h"
@@ -46,17 +46,13 @@ const QDateTime kNow(QDate(2026, 12, 7), QTime(21, 5, 9));
 
 // One weighing station: a scratch folder for the executable's files, a
 // pseudo-terminal as the scale, recorded message boxes and print jobs.
-class Station {
+class Station : public ScratchStation {
 public:
     explicit Station(const QByteArray& settings = {}, bool withScale = true) {
         setConventions(LocaleConventions::czech());
         clock_::setNow([] { return kNow; });
         // Time stands still for the line watch unless a test moves it.
         clock_::setMonotonic([this] { return monotonic; });
-        m_previousDir = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        m_previousSink =
-            setMessageSink([this](MessageKind, const QString& text) { messages.append(text); });
         m_previousPrint = setPrintFunction([this](const QStringList& lines) {
             if (!printFailure.isEmpty())
                 throw PrintError(printFailure);
@@ -86,10 +82,8 @@ public:
         if (m_slave >= 0)
             ::close(m_slave);
         setPrintFunction(m_previousPrint);
-        setMessageSink(m_previousSink);
         clock_::setNow({});
         clock_::setMonotonic({});
-        QDir::setCurrent(m_previousDir);
     }
 
     QString iniPath() const { return dir.file(QStringLiteral("vaznilistek.ini")); }
@@ -175,10 +169,8 @@ public:
         }
     }
 
-    ScratchExecutableDir dir;
     std::unique_ptr<TForm1> form;
     TForm2* form2 = nullptr;
-    QStringList messages;
     std::chrono::milliseconds monotonic{1000000};
     QList<QStringList> printed;
     QString printFailure;
@@ -186,8 +178,6 @@ public:
 private:
     int m_master = -1;
     int m_slave = -1;
-    QString m_previousDir;
-    MessageSink m_previousSink;
     PrintFunction m_previousPrint;
 };
 
