@@ -306,8 +306,7 @@ void Form1Test::okButtonRecordsTheWeightLabel() {
     QCOMPARE(s.cell(0, 2), QStringLiteral("Celkem 1"));
     QCOMPARE(s.cell(2, 2), QStringLiteral("dne 7.12.2026"));
     QCOMPARE(s.cell(3, 2), QStringLiteral("0 kg"));
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(2);
     QCOMPARE(s.cell(0, 3), QStringLiteral("3"));
     QCOMPARE(s.cell(0, 4), QStringLiteral("Celkem 3"));
     QCOMPARE(f->ticket().weighingCount, s.rows() - 2);
@@ -384,9 +383,7 @@ void Form1Test::timerRecordsEveryPeriod() {
 void Form1Test::wordListModeLearnsWordsOnce() {
     Station s(kWordList);
     TForm1* f = s.start();
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTRY_VERIFY(f->ComboBox1->isVisible());
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->ComboBox1));
+    s.weighIntoTheWordList();
     s.typeText(QStringLiteral("Písek"));
     QVERIFY(f->ComboBox1->isListShown()); // the first character drops the list
     s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
@@ -419,8 +416,7 @@ void Form1Test::wordListModeLearnsWordsOnce() {
 void Form1Test::comboBoxLiesOverTheEditedCell() {
     Station s(kWordList);
     TForm1* f = s.start();
-    for (int i = 0; i < 40; ++i)
-        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(40);
     QTRY_VERIFY(f->ComboBox1->isVisible());
     auto expected = [&] {
         const QRect cell = f->StringGrid1->cellRect(2, 40);
@@ -445,8 +441,7 @@ void Form1Test::enterOnADescriptionOpensTheComboWithItsText() {
     TForm1* f = s.start();
     QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
     QTRY_VERIFY(f->ComboBox1->isVisible());
-    s.typeText(QStringLiteral("štěrk"));
-    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    s.typeText(QStringLiteral("štěrk\r"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->StringGrid1));
     s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
     QTRY_VERIFY(f->ComboBox1->isVisible());
@@ -496,8 +491,7 @@ void Form1Test::unprintedRowsSurviveCloseAndStart() {
     TForm1* f = s.start();
     s.send("ST,GS,+  1.25kg\r\n");
     QTRY_COMPARE(f->Label1->text(), QStringLiteral("1,25 kg"));
-    for (int i = 0; i < 3; ++i)
-        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(3);
     f->close();
     const QByteArray bytes = readFileBytes(paths::unprintedRowsFile());
     QVERIFY(bytes.startsWith(QByteArray::fromHex("0204020509") +
@@ -703,16 +697,14 @@ void Form1Test::zeroLengthMeansNoLimit() {
     Station s(kLive + "popis=1\r\n[popis]\r\ndelka=0\r\n[tabulka]\r\nsirka2=130\r\n");
     TForm1* f = s.start();
     QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    s.typeText(QStringLiteral("dlouhý popis nákladu"));
-    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    s.typeText(QStringLiteral("dlouhý popis nákladu\r"));
     QTRY_COMPARE(s.cell(2, 1), QStringLiteral("dlouhý popis nákladu"));
 }
 
 void Form1Test::clickOnADescriptionCellOpensTheCombo() {
     Station s(kWordList);
     TForm1* f = s.start();
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(2);
     QTRY_VERIFY(f->ComboBox1->isVisible());
     f->StringGrid1->setFocus();
     QTRY_VERIFY(!f->ComboBox1->isVisible());
