@@ -4,11 +4,10 @@
 #include "output/archivewriter.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
-#include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/wholefile.h"
 #include "settings/inifile.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/scratchstation.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -34,27 +33,17 @@ const QString kTicket = u"Poř.číslo  \t\tPopis     \t\t  Hmotnost\r\n"
                         "Celkem 2   \t\t          \t\t    300 kg\r\n"
                         "Dne: 7.12.2026  21:05:09\r\n"_qs;
 
-class Station {
+class Station : public ScratchStation {
 public:
     Station() {
         clock_::setNow([] { return QDateTime(kToday, QTime(21, 5, 9)); });
-        m_previousSink =
-            setMessageSink([this](MessageKind, const QString& text) { messages.append(text); });
     }
-    ~Station() {
-        setMessageSink(m_previousSink);
-        clock_::setNow({});
-    }
+    ~Station() { clock_::setNow({}); }
     void writeDay(const QDate& day, const QString& text) {
         const QString path = paths::archiveFile(day);
         QDir().mkpath(QFileInfo(path).path());
         writeFileBytes(path, cp1250::encode(text));
     }
-    ScratchExecutableDir dir;
-    QStringList messages;
-
-private:
-    MessageSink m_previousSink;
 };
 
 void key(QWidget* w, Qt::Key k) {

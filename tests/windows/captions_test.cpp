@@ -5,11 +5,10 @@
 #include "output/printersetup.h"
 #include "output/unit2.h"
 #include "platform/codepage.h"
-#include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/qttranslations.h"
 #include "settings/unit3.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/scratchstation.h"
 #include "ticket/unit1.h"
 
 #include <QAbstractButton>
@@ -32,6 +31,12 @@ QString spoken(QString caption) {
     return caption.replace(u'\x01', u'&');
 }
 
+// What a screen reader says a control is; nothing where it finds no control.
+QString nameOf(QWidget* w) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+
 } // namespace
 
 class CaptionsTest : public QObject {
@@ -43,63 +48,49 @@ private slots:
 };
 
 void CaptionsTest::everyControlIsSpokenByItsCaption() {
-    ScratchExecutableDir dir;
-    const QString previousDir = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    const MessageSink previousSink = setMessageSink([](MessageKind, const QString&) {});
+    const ScratchStation station;
     writeFileBytes(paths::settingsFile(),
                    "[zobrazeni]\r\nPrintSave=1\r\nstalyPrijem=1\r\n[COM]\r\ndevice=" +
-                       dir.file(QStringLiteral("no-scale")).toLocal8Bit() + "\r\n");
+                       station.dir.file(QStringLiteral("no-scale")).toLocal8Bit() + "\r\n");
     const QString archived = QStringLiteral("Firma Řepka & syn s.r.o.\t\tPopis\t\tHmotnost\r\n");
     const QString today = paths::archiveFile(QDate::currentDate());
     QDir().mkpath(QFileInfo(today).path());
     writeFileBytes(today, cp1250::encode(archived));
-    {
-        TForm1 form1;
-        auto* form2 = new TForm2(&form1);
-        auto* form3 = new TForm3(&form1);
-        form3->BitBtn3->setEnabled(true);
-        form3->BitBtn3->click(); // the caption that changes: "&Schovat"
-        TForm4 form4;
-        form4.show();
-        TPrinterSetupDialog printers({{QStringLiteral("A"), {}, {}, {}, {}, true}}, {});
-        for (QWidget* window :
-             std::initializer_list<QWidget*>{&form1, form2, form3, &form4, &printers}) {
-            int buttons = 0;
-            for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
-                if (b->text().isEmpty())
-                    continue;
-                ++buttons;
-                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
-                QVERIFY(a);
-                QCOMPARE(a->text(QAccessible::Name), spoken(b->text()));
-            }
-            QVERIFY2(buttons >= 2, qPrintable(window->objectName()));
-            // A field says nothing but its value: it is spoken by the
-            // caption beside it.
-            for (QWidget* field : window->findChildren<QWidget*>()) {
-                if (!qobject_cast<QAbstractSpinBox*>(field) && !qobject_cast<QComboBox*>(field))
-                    continue;
-                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(field);
-                QVERIFY(a);
-                QVERIFY2(!a->text(QAccessible::Name).isEmpty(), qPrintable(field->objectName()));
-            }
+    TForm1 form1;
+    auto* form2 = new TForm2(&form1);
+    auto* form3 = new TForm3(&form1);
+    form3->BitBtn3->setEnabled(true);
+    form3->BitBtn3->click(); // the caption that changes: "&Schovat"
+    TForm4 form4;
+    form4.show();
+    TPrinterSetupDialog printers({{QStringLiteral("A"), {}, {}, {}, {}, true}}, {});
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&form1, form2, form3, &form4, &printers}) {
+        int buttons = 0;
+        for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+            if (b->text().isEmpty())
+                continue;
+            ++buttons;
+            QCOMPARE(nameOf(b), spoken(b->text()));
         }
-        const auto name = [](QWidget* w) {
-            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
-        };
-        QCOMPARE(name(form3->RxSpinEdit1), u"COM port"_qs);
-        QCOMPARE(name(form3->RxSpinEdit2), u"Max délka"_qs);
-        QCOMPARE(name(form3->RxSpinEdit3), u"Automatický zápis po"_qs);
-        // An archived "&" is data: shown and spoken, and the box shows the
-        // whole caption rather than a clipped one.
-        QCOMPARE(spoken(form4.CheckBox1->text()), u"Firma Řepka & syn s.r.o."_qs);
-        QVERIFY(form4.CheckBox1->width() >= form4.CheckBox1->sizeHint().width());
-        QVERIFY(form4.CheckBox2->x() > form4.CheckBox1->geometry().right());
-        QVERIFY(form4.Panel4->width() > form4.CheckBox2->geometry().right());
+        QVERIFY2(buttons >= 2, qPrintable(window->objectName()));
+        // A field says nothing but its value: it is spoken by the
+        // caption beside it.
+        for (QWidget* field : window->findChildren<QWidget*>()) {
+            if (!qobject_cast<QAbstractSpinBox*>(field) && !qobject_cast<QComboBox*>(field))
+                continue;
+            QVERIFY2(!nameOf(field).isEmpty(), qPrintable(field->objectName()));
+        }
     }
-    setMessageSink(previousSink);
-    QDir::setCurrent(previousDir);
+    QCOMPARE(nameOf(form3->RxSpinEdit1), u"COM port"_qs);
+    QCOMPARE(nameOf(form3->RxSpinEdit2), u"Max délka"_qs);
+    QCOMPARE(nameOf(form3->RxSpinEdit3), u"Automatický zápis po"_qs);
+    // An archived "&" is data: shown and spoken, and the box shows the
+    // whole caption rather than a clipped one.
+    QCOMPARE(spoken(form4.CheckBox1->text()), u"Firma Řepka & syn s.r.o."_qs);
+    QVERIFY(form4.CheckBox1->width() >= form4.CheckBox1->sizeHint().width());
+    QVERIFY(form4.CheckBox2->x() > form4.CheckBox1->geometry().right());
+    QVERIFY(form4.Panel4->width() > form4.CheckBox2->geometry().right());
 }
 
 void CaptionsTest::qtTextsAreCzech() {
@@ -116,8 +107,6 @@ void CaptionsTest::printerSetupChoosesWithoutPrinting() {
                                         QStringLiteral("připravena"), true},
                                        {QStringLiteral("OFFICE"), {}, {}, {}, {}, false}};
     TPrinterSetupDialog d(printers, QStringLiteral("OFFICE"));
-    QCOMPARE(d.BitBtn1->text(), u"OK"_qs);
-    QCOMPARE(d.BitBtn2->text(), u"Storno"_qs);
     QCOMPARE(d.ListBox1->item(0)->text(), u"Lístky (TICKETS) – výchozí"_qs);
     QCOMPARE(d.chosenPrinter(), u"OFFICE"_qs); // the printer of the run, not the default
     d.ListBox1->setCurrentRow(0);

@@ -51,6 +51,12 @@ public:
         ADD_FAILURE() << "no answer to " << line.constData();
         return out;
     }
+    // Two weighings, the first described "p"; "settle" waits for the file,
+    // which a worker thread writes behind each change.
+    void bookTwo() {
+        for (const char* line : {"ok", "type p", "ok", "settle"})
+            command(line);
+    }
     // A command that kills the child on its way; true when it died so.
     bool dies(const QByteArray& line) {
         m_child.write(line + "\n");
@@ -81,6 +87,8 @@ private:
     QProcess m_child;
 };
 
+const QStringList kTwoBooked{"1/p/0,000 kg", "2//0,000 kg"};
+
 // The body rows' sequence, description and weight cells.
 QStringList bodyRows(const QStringList& dump) {
     QStringList rows;
@@ -95,14 +103,11 @@ QStringList bodyRows(const QStringList& dump) {
 TEST(CrashSafety, AKillLosesNothingBookedAndBringsNoPrintedTicketBack) {
     Station station;
     station.start();
-    station.command("ok");
-    station.command("type p");
-    station.command("ok");
-    station.command("settle"); // the write follows each change on a worker thread
+    station.bookTwo();
     station.kill();
 
     station.start();
-    EXPECT_EQ(bodyRows(station.command("dump")), (QStringList{"1/p/0,000 kg", "2//0,000 kg"}));
+    EXPECT_EQ(bodyRows(station.command("dump")), kTwoBooked);
     station.command("ok");
     // Text being typed reaches the file about a second behind, unasked.
     station.command("type štěrk");
@@ -155,17 +160,12 @@ TEST_P(PrintKilled, NextStartKnowsHowFarThePrintGot) {
     const CrashPoint& p = GetParam();
     Station station;
     station.start();
-    station.command("ok");
-    station.command("type p");
-    station.command("ok");
-    station.command("settle");
+    station.bookTwo();
     station.command(p.command);
     ASSERT_TRUE(station.dies("print"));
 
     station.start(p.answer);
-    const QStringList rows = bodyRows(station.command("dump"));
-    const QStringList booked{"1/p/0,000 kg", "2//0,000 kg"};
-    EXPECT_EQ(rows, p.restored ? booked : QStringList());
+    EXPECT_EQ(bodyRows(station.command("dump")), p.restored ? kTwoBooked : QStringList());
     EXPECT_EQ(station.command("questions").size(), p.asked ? 1 : 0);
     EXPECT_EQ(station.archive(), p.archivedBefore ? kArchived : QByteArray());
     // What stays in the day file stays sealed, and nothing else is.
@@ -185,11 +185,9 @@ TEST_P(PrintKilled, NextStartKnowsHowFarThePrintGot) {
     // One seal line per ticket in the day, together covering the whole file.
     const SealFile seals = station.seals();
     EXPECT_EQ(seals.lines.size(), size_t(archive.count("Celkem ")));
-    EXPECT_TRUE(seals.damaged.empty());
-    const SealCheck check = checkSeals(archive, seals);
-    EXPECT_TRUE(check.clean());
     ASSERT_FALSE(seals.lines.empty());
-    EXPECT_EQ(seals.lines.back().end, archive.size());
+    EXPECT_EQ(seals.lines.front().start, 0);
+    EXPECT_TRUE(checkSeals(archive, seals).clean()); // no damaged line, no byte after the last
 
     // Nothing of the print is left to ask about or to undo.
     station.kill();

@@ -13,7 +13,7 @@
 #include "platform/paths.h"
 #include "platform/wholefile.h"
 #include "settings/unit3.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/scratchstation.h"
 #include "ticket/descriptionbox.h"
 #include "ticket/stringgrid.h"
 #include "ticket/unit1.h"
@@ -46,17 +46,13 @@ const QDateTime kNow(QDate(2026, 12, 7), QTime(21, 5, 9));
 
 // One weighing station: a scratch folder for the executable's files, a
 // pseudo-terminal as the scale, recorded message boxes and print jobs.
-class Station {
+class Station : public ScratchStation {
 public:
     explicit Station(const QByteArray& settings = {}, bool withScale = true) {
         setConventions(LocaleConventions::czech());
         clock_::setNow([] { return kNow; });
         // Time stands still for the line watch unless a test moves it.
         clock_::setMonotonic([this] { return monotonic; });
-        m_previousDir = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        m_previousSink =
-            setMessageSink([this](MessageKind, const QString& text) { messages.append(text); });
         m_previousPrint = setPrintFunction([this](const QStringList& lines) {
             if (!printFailure.isEmpty())
                 throw PrintError(printFailure);
@@ -77,16 +73,17 @@ public:
     }
 
     ~Station() {
+        // A test that failed half-way leaves no refusing disk behind.
+        wholefile::setChangeRefusal({});
+        wholefile::setWriteFunction({});
         form.reset();
         if (m_master >= 0)
             ::close(m_master);
         if (m_slave >= 0)
             ::close(m_slave);
         setPrintFunction(m_previousPrint);
-        setMessageSink(m_previousSink);
         clock_::setNow({});
         clock_::setMonotonic({});
-        QDir::setCurrent(m_previousDir);
     }
 
     QString iniPath() const { return dir.file(QStringLiteral("vaznilistek.ini")); }
@@ -119,6 +116,36 @@ public:
         QTRY_COMPARE(form->receiveBuffer(), cp1250::decode(burst));
         monotonic += kPrintFrameHold;
     }
+    void sendThenQuiet(const QByteArray& burst) {
+        send(burst);
+        quietAfter(burst);
+    }
+
+    // Clicks OK `times` times.
+    void weigh(int times = 1) const {
+        for (int i = 0; i < times; ++i)
+            QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    }
+    // A weighing whose description the word list's box takes at once.
+    void weighIntoTheWordList() const {
+        weigh();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->ComboBox1));
+    }
+
+    // The operator opens "Nastavení", clicks the named boxes, lets `more`
+    // act on the dialog, and clicks its OK.
+    void settingsOk(const QStringList& boxes, const std::function<void(TForm3*)>& more = {}) const {
+        auto* form3 = new TForm3(form.get());
+        form->setSettingsDialog(form3);
+        QTimer::singleShot(0, form3, [form3, boxes, more] {
+            for (const QString& name : boxes)
+                form3->findChild<QCheckBox*>(name)->click();
+            if (more)
+                more(form3);
+            form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        });
+        QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
+    }
 
     QString cell(int column, int row) const { return form->ticket().cell(column, row); }
     int rows() const { return form->ticket().rowCount(); }
@@ -128,16 +155,22 @@ public:
         QVERIFY(focus);
         QTest::sendKeyEvent(QTest::Click, focus, key, text, Qt::NoModifier);
     }
+    // A control character stands for its key: \r Enter, \t Tab, \b
+    // Backspace; "↓" is the Down arrow.
     void typeText(const QString& text) const {
-        for (QChar ch : text)
-            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
-                                QString(ch), Qt::NoModifier);
+        for (QChar ch : text) {
+            const Qt::Key key = ch == u'\r'   ? Qt::Key_Return
+                                : ch == u'\t' ? Qt::Key_Tab
+                                : ch == u'\b' ? Qt::Key_Backspace
+                                : ch == u'↓'  ? Qt::Key_Down
+                                              : Qt::Key_unknown;
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), key,
+                                key == Qt::Key_Down ? QString() : QString(ch), Qt::NoModifier);
+        }
     }
 
-    ScratchExecutableDir dir;
     std::unique_ptr<TForm1> form;
     TForm2* form2 = nullptr;
-    QStringList messages;
     std::chrono::milliseconds monotonic{1000000};
     QList<QStringList> printed;
     QString printFailure;
@@ -145,12 +178,12 @@ public:
 private:
     int m_master = -1;
     int m_slave = -1;
-    QString m_previousDir;
-    MessageSink m_previousSink;
     PrintFunction m_previousPrint;
 };
 
 const QByteArray kLive = "[zobrazeni]\r\nstalyPrijem=1\r\n";
+// Live weight with descriptions chosen from the word list.
+const QByteArray kWordList = kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n";
 
 } // namespace
 
@@ -192,20 +225,19 @@ private slots:
     void pastedTextIsVettedAndOnlyDescriptionsAreEditable();
     void settingsDialogOkAppliesAtOnce();
     void aWeightThatIsNotLiveIsNeverBooked();
-    void settingsStayStoredWhenThePortCannotOpenAfterOk();
-    void aScaleDeviceChangedInTheFileTakesEffectAtOk();
+    void okStoresTheSettingsAndReopensOnTheDeviceInTheFile();
     void aRefusedWriteIsToldWithoutAFurtherChange();
     void aFullDiskAfterAPrintTakesThePrintedTicketOffTheDisk();
     void aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes_data();
     void aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes();
     void framesDuringAPrintMakeTheNextTicket();
     void aModeChangeLeavesNoStaleText();
-    void anEmptyDescriptionStaysEmpty();
+    void theWordListTakesOnlyAHighlightedWord_data();
+    void theWordListTakesOnlyAHighlightedWord();
     void theFirstWeighingAfterAPrintOpensItsDescription();
     void onlySettledWeightsAreBookedWhenAsked_data();
     void onlySettledWeightsAreBookedWhenAsked();
     void aDeliveryWaitsInThePortWhileAnErrorIsShown();
-    void enterTakesTheWordTheArrowKeysMovedTo();
 };
 
 void Form1Test::freshStartShowsDefaults() {
@@ -274,8 +306,7 @@ void Form1Test::okButtonRecordsTheWeightLabel() {
     QCOMPARE(s.cell(0, 2), QStringLiteral("Celkem 1"));
     QCOMPARE(s.cell(2, 2), QStringLiteral("dne 7.12.2026"));
     QCOMPARE(s.cell(3, 2), QStringLiteral("0 kg"));
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(2);
     QCOMPARE(s.cell(0, 3), QStringLiteral("3"));
     QCOMPARE(s.cell(0, 4), QStringLiteral("Celkem 3"));
     QCOMPARE(f->ticket().weighingCount, s.rows() - 2);
@@ -350,11 +381,9 @@ void Form1Test::timerRecordsEveryPeriod() {
 }
 
 void Form1Test::wordListModeLearnsWordsOnce() {
-    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    Station s(kWordList);
     TForm1* f = s.start();
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTRY_VERIFY(f->ComboBox1->isVisible());
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->ComboBox1));
+    s.weighIntoTheWordList();
     s.typeText(QStringLiteral("Písek"));
     QVERIFY(f->ComboBox1->isListShown()); // the first character drops the list
     s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
@@ -385,10 +414,9 @@ void Form1Test::wordListModeLearnsWordsOnce() {
 }
 
 void Form1Test::comboBoxLiesOverTheEditedCell() {
-    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    Station s(kWordList);
     TForm1* f = s.start();
-    for (int i = 0; i < 40; ++i)
-        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(40);
     QTRY_VERIFY(f->ComboBox1->isVisible());
     auto expected = [&] {
         const QRect cell = f->StringGrid1->cellRect(2, 40);
@@ -409,12 +437,11 @@ void Form1Test::comboBoxLiesOverTheEditedCell() {
 }
 
 void Form1Test::enterOnADescriptionOpensTheComboWithItsText() {
-    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    Station s(kWordList);
     TForm1* f = s.start();
     QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
     QTRY_VERIFY(f->ComboBox1->isVisible());
-    s.typeText(QStringLiteral("štěrk"));
-    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    s.typeText(QStringLiteral("štěrk\r"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->StringGrid1));
     s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
     QTRY_VERIFY(f->ComboBox1->isVisible());
@@ -427,7 +454,7 @@ void Form1Test::enterOnADescriptionOpensTheComboWithItsText() {
 }
 
 void Form1Test::dialogKeyFromTheComboReachesTheGrid() {
-    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    Station s(kWordList);
     TForm1* f = s.start();
     QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
     QTRY_VERIFY(f->ComboBox1->isVisible());
@@ -464,8 +491,7 @@ void Form1Test::unprintedRowsSurviveCloseAndStart() {
     TForm1* f = s.start();
     s.send("ST,GS,+  1.25kg\r\n");
     QTRY_COMPARE(f->Label1->text(), QStringLiteral("1,25 kg"));
-    for (int i = 0; i < 3; ++i)
-        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(3);
     f->close();
     const QByteArray bytes = readFileBytes(paths::unprintedRowsFile());
     QVERIFY(bytes.startsWith(QByteArray::fromHex("0204020509") +
@@ -614,8 +640,7 @@ void Form1Test::printFramesBecomeRowsAndTotalPrints() {
     QCOMPARE(s.cell(2, 2), QStringLiteral("dne: 7.12.2026"));
     QCOMPARE(f->StringGrid1->col(), 2);
     QCOMPARE(f->StringGrid1->row(), 1);
-    s.send("2, 7.25 kg      \r\n");
-    s.quietAfter("2, 7.25 kg      \r\n");
+    s.sendThenQuiet("2, 7.25 kg      \r\n");
     QTRY_COMPARE(f->ticket().weighingCount, 2);
     QCOMPARE(s.cell(3, 3), QStringLiteral("19,75 kg"));
     // A total over three lines, cut behind its first line, as long as an
@@ -672,16 +697,14 @@ void Form1Test::zeroLengthMeansNoLimit() {
     Station s(kLive + "popis=1\r\n[popis]\r\ndelka=0\r\n[tabulka]\r\nsirka2=130\r\n");
     TForm1* f = s.start();
     QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    s.typeText(QStringLiteral("dlouhý popis nákladu"));
-    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    s.typeText(QStringLiteral("dlouhý popis nákladu\r"));
     QTRY_COMPARE(s.cell(2, 1), QStringLiteral("dlouhý popis nákladu"));
 }
 
 void Form1Test::clickOnADescriptionCellOpensTheCombo() {
-    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    Station s(kWordList);
     TForm1* f = s.start();
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(2);
     QTRY_VERIFY(f->ComboBox1->isVisible());
     f->StringGrid1->setFocus();
     QTRY_VERIFY(!f->ComboBox1->isVisible());
@@ -870,15 +893,11 @@ void Form1Test::wordListEditEndedByAFrameIsWrittenAndLearned() {
     // Loaded in order, sorted, and a long word is not cut by the limit.
     QCOMPARE(f->session().words(),
              (QStringList{"aaa", QStringLiteral("Prach dlouhy"), QStringLiteral("zzz")}));
-    const QByteArray item1 = QStringLiteral("1, 2.5 kg").leftJustified(16).toLatin1() + "\r\n";
-    s.send(item1);
-    s.quietAfter(item1);
+    s.sendThenQuiet("1, 2.5 kg       \r\n");
     QTRY_VERIFY(f->ComboBox1->isVisible());
     s.typeText(QStringLiteral("uhlí"));
     QVERIFY(f->listOpened());
-    const QByteArray item2 = QStringLiteral("2, 1.5 kg").leftJustified(16).toLatin1() + "\r\n";
-    s.send(item2);
-    s.quietAfter(item2);
+    s.sendThenQuiet("2, 1.5 kg       \r\n");
     QTRY_COMPARE(f->ticket().weighingCount, 2);
     QCOMPARE(s.cell(2, 1), QStringLiteral("uhlí"));
     QVERIFY(f->session().words().contains(QStringLiteral("uhlí")));
@@ -952,16 +971,10 @@ void Form1Test::pastedTextIsVettedAndOnlyDescriptionsAreEditable() {
 void Form1Test::settingsDialogOkAppliesAtOnce() {
     Station s("[popis]\r\ndelka=10\r\n");
     TForm1* f = s.start();
-    auto* form3 = new TForm3(f);
-    f->setSettingsDialog(form3);
     QVERIFY(f->Panel2->isHidden());
-    QTimer::singleShot(0, form3, [&] {
-        for (const char* name : {"CheckBox4", "CheckBox10", "CheckBox2", "CheckBox1"})
-            form3->findChild<QCheckBox*>(QLatin1String(name))->click();
+    s.settingsOk({"CheckBox4", "CheckBox10", "CheckBox2", "CheckBox1"}, [](TForm3* form3) {
         form3->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setEditText(QStringLiteral("t"));
-        form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
     });
-    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
     QCOMPARE(s.messages, QStringList());
     // Live-weight mode, the archive button and both columns, without a restart.
     QVERIFY(f->session().liveWeight() && !f->Panel2->isHidden());
@@ -998,25 +1011,10 @@ void Form1Test::aWeightThatIsNotLiveIsNeverBooked() {
     QCOMPARE(s.cell(3, 1), QStringLiteral("13,000 kg"));
 }
 
-void Form1Test::settingsStayStoredWhenThePortCannotOpenAfterOk() {
-    Station s({}, false);
-    TForm1* f = s.start();
-    auto* form3 = new TForm3(f);
-    f->setSettingsDialog(form3);
-    QTimer::singleShot(0, form3, [&] {
-        form3->findChild<QCheckBox*>(QStringLiteral("CheckBox9"))->click();
-        form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
-    });
-    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
-    QCOMPARE(s.messages.size(), 2); // at start-up, and again on reopening
-    QVERIFY(s.messages[1].startsWith(QStringLiteral("Specified device not found")));
-    QVERIFY(readFileBytes(s.iniPath()).contains("save=1"));
-    QVERIFY(!f->VaComm1->Active());
-}
-
-// The administrator names another scale device in the settings file; the
-// dialog's OK reopens the line on it, as it does for a changed COM port.
-void Form1Test::aScaleDeviceChangedInTheFileTakesEffectAtOk() {
+// The administrator names another scale device in the settings file, one
+// that cannot be opened: OK moves the line to it, says why it stays closed,
+// and still stores what the dialog changed.
+void Form1Test::okStoresTheSettingsAndReopensOnTheDeviceInTheFile() {
     Station s(kLive);
     TForm1* f = s.start();
     QVERIFY(f->VaComm1->Active());
@@ -1025,15 +1023,14 @@ void Form1Test::aScaleDeviceChangedInTheFileTakesEffectAtOk() {
     const qsizetype at = ini.indexOf("device=") + 7;
     ini.replace(at, ini.indexOf('\r', at) - at, other);
     writeFileBytes(s.iniPath(), ini);
-    auto* form3 = new TForm3(f);
-    f->setSettingsDialog(form3);
-    QTimer::singleShot(0, form3,
-                       [&] { form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click(); });
-    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
+    s.settingsOk({"CheckBox9"});
     QCOMPARE(f->VaComm1->devicePath(), QString::fromLatin1(other));
     QVERIFY(!f->VaComm1->Active());
     QCOMPARE(s.messages.size(), 1);
-    QVERIFY2(s.messages[0].contains(QString::fromLatin1(other)), qPrintable(s.messages[0]));
+    QVERIFY2(s.messages[0].startsWith(QStringLiteral("Specified device not found")) &&
+                 s.messages[0].contains(QString::fromLatin1(other)),
+             qPrintable(s.messages[0]));
+    QVERIFY(readFileBytes(s.iniPath()).contains("save=1"));
 }
 
 // A digit books a weighing with no Enter after it; the disk refuses the
@@ -1048,12 +1045,11 @@ void Form1Test::aRefusedWriteIsToldWithoutAFurtherChange() {
     QCOMPARE(f->ticket().weighingCount, 1);
     QTRY_COMPARE(s.messages.size(), 1);
     QVERIFY2(s.messages[0].contains(rows), qPrintable(s.messages[0]));
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh();
     f->keepTicketNow();
     QCoreApplication::processEvents();
     QCOMPARE(f->ticket().weighingCount, 2);
     QCOMPARE(s.messages.size(), 1); // once for the failure, not once per retry
-    wholefile::setChangeRefusal({});
 }
 
 // The archive append and the job succeed, then the disk is full: the emptied
@@ -1062,12 +1058,11 @@ void Form1Test::aRefusedWriteIsToldWithoutAFurtherChange() {
 void Form1Test::aFullDiskAfterAPrintTakesThePrintedTicketOffTheDisk() {
     Station s(kLive + "save=1\r\nPrintSave=1\r\n");
     TForm1* f = s.start();
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(2);
     f->keepTicketNow();
     bool full = false;
     const QString rows = QFileInfo(paths::unprintedRowsFile()).fileName();
-    const auto previousWrite = wholefile::setWriteFunction(
+    wholefile::setWriteFunction(
         [&full, rows](int fd, const void* data, std::size_t size) -> qint64 {
             if (full && openFilePath(fd).contains(rows)) {
                 errno = ENOSPC;
@@ -1075,20 +1070,18 @@ void Form1Test::aFullDiskAfterAPrintTakesThePrintedTicketOffTheDisk() {
             }
             return ::write(fd, data, size);
         });
-    const auto previousPrint = setPrintFunction([&](const QStringList& lines) {
+    setPrintFunction([&](const QStringList& lines) {
         s.printed.append(lines);
         full = true;
     });
     QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
-    setPrintFunction(previousPrint);
     QCOMPARE(s.printed.size(), 1);
     QVERIFY(!QFile::exists(paths::unprintedRowsFile()));
     QVERIFY(!QFile::exists(paths::printJournalFile()));
     QTRY_COMPARE(s.messages.size(), 1); // the write that failed
     // The disk has room again: the next change is written.
-    full = false;
-    wholefile::setWriteFunction(previousWrite);
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    wholefile::setWriteFunction({});
+    s.weigh();
     f->keepTicketNow();
     QVERIFY(QFile::exists(paths::unprintedRowsFile()));
     s.form.reset(); // ended without the closing steps
@@ -1114,8 +1107,7 @@ void Form1Test::aReadOnlyFolderAfterAPrintSaysWhatTheNextStartDoes() {
     QFETCH(int, restored);
     Station s(kLive + "save=1\r\n");
     TForm1* f = s.start();
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
+    s.weigh(2);
     f->keepTicketNow();
     const QString rows = paths::unprintedRowsFile();
     const QString journal = paths::printJournalFile();
@@ -1174,54 +1166,47 @@ void Form1Test::framesDuringAPrintMakeTheNextTicket() {
 void Form1Test::aModeChangeLeavesNoStaleText() {
     Station s(kLive);
     TForm1* f = s.start();
-    auto* form3 = new TForm3(f);
-    f->setSettingsDialog(form3);
     s.send("ST,GS,+0012.3"); // a reading cut by the switch
     QTRY_COMPARE(f->receiveBuffer(), QStringLiteral("ST,GS,+0012.3"));
-    QTimer::singleShot(0, form3, [&] {
-        form3->findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->click();
-        form3->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
-    });
-    QTest::mouseClick(f->BitBtn2, Qt::LeftButton);
+    s.settingsOk({"CheckBox4"});
     QVERIFY(!f->session().liveWeight());
-    s.send("1, 12.50 kg     \r\n");
-    s.quietAfter("1, 12.50 kg     \r\n");
+    s.sendThenQuiet("1, 12.50 kg     \r\n");
     QTRY_COMPARE(f->ticket().weighingCount, 1);
     QCOMPARE(s.cell(3, 1), QStringLiteral("12,50 kg"));
 }
 
-void Form1Test::anEmptyDescriptionStaysEmpty() {
-    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
-    writeFileBytes(QStringLiteral("popis.dat"), "Abraka\r\nP\xEDsek\r\n");
+// What Enter or Tab leaves in the description after keys typed into the word
+// list's box: the word the operator highlighted, never the first one unasked.
+void Form1Test::theWordListTakesOnlyAHighlightedWord_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("taken");
+    QTest::newRow("Enter on nothing typed") << u"\r"_qs << QString();
+    QTest::newRow("Tab on nothing typed") << u"\t"_qs << QString();
+    QTest::newRow("typed and taken back") << u"b\b\r"_qs << QString();
+    QTest::newRow("typed") << u"b\r"_qs << u"beton"_qs;
+    QTest::newRow("moved on by an arrow") << u"b↓\r"_qs << u"betonit"_qs;
+}
+
+void Form1Test::theWordListTakesOnlyAHighlightedWord() {
+    QFETCH(QString, keys);
+    QFETCH(QString, taken);
+    Station s(kWordList);
+    writeFileBytes(QStringLiteral("popis.dat"), "beton\r\nbetonit\r\ncihla\r\n");
     TForm1* f = s.start();
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Tab}) {
-        QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-        QTRY_VERIFY(f->ComboBox1->isVisible());
-        s.typeKey(key, key == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\t"));
-        QTRY_VERIFY(!f->ComboBox1->isVisible());
-        QCOMPARE(s.cell(2, s.rows() - 2), QString());
-    }
-    // Typed and then taken back, the text highlights nothing either.
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTRY_VERIFY(f->ComboBox1->isVisible());
-    s.typeText(QStringLiteral("P"));
-    s.typeKey(Qt::Key_Backspace, QStringLiteral("\b"));
-    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
-    QCOMPARE(s.cell(2, s.rows() - 2), QString());
+    s.weighIntoTheWordList();
+    s.typeText(keys);
+    QTRY_VERIFY(!f->ComboBox1->isVisible());
+    QCOMPARE(s.cell(2, 1), taken);
 }
 
 void Form1Test::theFirstWeighingAfterAPrintOpensItsDescription() {
-    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
+    Station s(kWordList);
     TForm1* f = s.start();
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTRY_VERIFY(f->ComboBox1->isVisible());
-    s.typeText(QStringLiteral("písek"));
-    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    s.weighIntoTheWordList();
+    s.typeText(QStringLiteral("písek\r"));
     QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTRY_VERIFY(f->ComboBox1->isVisible());
-    s.typeText(QStringLiteral("štěrk"));
-    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
+    s.weighIntoTheWordList();
+    s.typeText(QStringLiteral("štěrk\r"));
     QCOMPARE(s.cell(2, 1), QStringLiteral("štěrk"));
 }
 
@@ -1245,25 +1230,11 @@ void Form1Test::aDeliveryWaitsInThePortWhileAnErrorIsShown() {
         QTRY_COMPARE(f->VaComm1->PendingHandOvers(), 0);
         overlapped = !f->receiveBuffer().isEmpty() || f->ticket().weighingCount > 0;
     });
-    s.send(reading);
-    s.quietAfter(reading);
+    s.sendThenQuiet(reading);
     QTRY_COMPARE(s.messages.size(), 1);
     QVERIFY(!overlapped);
     s.quietAfter(item);
     QTRY_COMPARE(f->ticket().weighingCount, 1);
     QCOMPARE(s.cell(3, 1), QStringLiteral("2,5 kg"));
     QCOMPARE(s.messages.size(), 1);
-}
-
-void Form1Test::enterTakesTheWordTheArrowKeysMovedTo() {
-    Station s(kLive + "popis=1\r\nplovouciHelp=1\r\n[tabulka]\r\nsirka2=130\r\n");
-    writeFileBytes(QStringLiteral("popis.dat"), "beton\r\nbetonit\r\ncihla\r\n");
-    TForm1* f = s.start();
-    QTest::mouseClick(f->SpeedButton1, Qt::LeftButton);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f->ComboBox1));
-    s.typeText(QStringLiteral("b")); // highlights "beton"
-    s.typeKey(Qt::Key_Down);
-    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("betonit"));
-    s.typeKey(Qt::Key_Return, QStringLiteral("\r"));
-    QCOMPARE(s.cell(2, 1), QStringLiteral("betonit"));
 }
