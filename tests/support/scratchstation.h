@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/messages.h"
+#include "tests/support/messages.h"
 #include "tests/support/tempdir.h"
 
 #include <QDir>
@@ -11,23 +11,15 @@
 // operator is shown. Both are put back when it ends, after a failed check too.
 class ScratchStation {
 public:
-    ScratchStation()
-        : m_previousDir(QDir::currentPath()),
-          m_previousSink(
-              setMessageSink([this](MessageKind, const QString& text) { messages.append(text); })) {
-        QDir::setCurrent(dir.path());
-    }
-    ~ScratchStation() {
-        setMessageSink(m_previousSink);
-        QDir::setCurrent(m_previousDir);
-    }
+    ScratchStation() : m_previousDir(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
+    ~ScratchStation() { QDir::setCurrent(m_previousDir); }
     ScratchStation(const ScratchStation&) = delete;
     ScratchStation& operator=(const ScratchStation&) = delete;
 
     ScratchExecutableDir dir;
-    QStringList messages;
+    RecordedMessages recorded;
+    QStringList& messages = recorded.texts;
 
 private:
     QString m_previousDir;
-    MessageSink m_previousSink;
 };
