@@ -108,8 +108,16 @@ QStringList findingLines(const DaySealReport& r) {
     return lines;
 }
 
-// A damaged month must not bring up a box taller than the screen.
-constexpr qsizetype kListed = 10;
+// The title, then the first lines, one a line, and how many more there were:
+// a damaged month must not bring up a box taller than the screen.
+QString listed(const QString& title, const QStringList& lines) {
+    constexpr qsizetype kListed = 10;
+    QString text = title + QLatin1Char('\n') +
+                   lines.first(std::min(kListed, lines.size())).join(QLatin1Char('\n'));
+    if (lines.size() > kListed)
+        text += QStringLiteral("\n… a další (%1)").arg(lines.size() - kListed);
+    return text;
+}
 
 QString failure(const QString& path, const QString& reason) {
     return QDir::toNativeSeparators(path) + QStringLiteral(" (") + reason + QLatin1Char(')');
@@ -164,17 +172,9 @@ QString sealReportMessage(const std::vector<DaySealReport>& reports) {
     QStringList lines;
     for (const DaySealReport& report : reports)
         lines << findingLines(report);
-    QString text = QStringLiteral("Kontrola pečetí archivu:\n") +
-                   lines.first(std::min(kListed, lines.size())).join(QLatin1Char('\n'));
-    if (lines.size() > kListed)
-        text += QStringLiteral("\n… a další (%1)").arg(lines.size() - kListed);
-    return text;
+    return listed(QStringLiteral("Kontrola pečetí archivu:"), lines);
 }
 
 QString archiveFailureMessage(const QStringList& failures) {
-    QString text = QStringLiteral("Nelze přečíst archivní soubor:\n") +
-                   failures.first(std::min(kListed, failures.size())).join(QLatin1Char('\n'));
-    if (failures.size() > kListed)
-        text += QStringLiteral("\n… a další (%1)").arg(failures.size() - kListed);
-    return text;
+    return listed(QStringLiteral("Nelze přečíst archivní soubor:"), failures);
 }

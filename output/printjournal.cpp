@@ -469,18 +469,12 @@ PrintJournal::Start PrintJournal::recover(const TicketGrid& loaded, const FileSt
     if (start.plan.archived)
         start.archivedTicket = record->ticket;
     switch (start.plan.ticket) {
-    case StartPlan::Ticket::Restore:
-        if (start.plan.archived) {
-            PrintRecord kept = *record;
-            kept.stage = PrintRecord::Stage::NotSent;
-            kept.append.reset();
-            kept.archived = true;
-            if (!m_disk || encodePrintRecord(kept) != encodePrintRecord(*m_disk))
-                write(kept);
-        } else {
-            remove();
-        }
+    case StartPlan::Ticket::Restore: {
+        PrintRecord kept = *record;
+        kept.archived = start.plan.archived;
+        keep(kept);
         break;
+    }
     case StartPlan::Ticket::Ask:
     case StartPlan::Ticket::StartEmpty:
         break; // decided by the operator, or by the emptied ticket reaching the disk
@@ -488,12 +482,11 @@ PrintJournal::Start PrintJournal::recover(const TicketGrid& loaded, const FileSt
     return start;
 }
 
-void PrintJournal::keep(const PrintRecord& record) {
-    PrintRecord kept = record;
-    kept.stage = PrintRecord::Stage::NotSent;
-    kept.append.reset();
-    if (kept.archived)
-        write(kept);
-    else
-        remove();
+void PrintJournal::keep(PrintRecord record) {
+    record.stage = PrintRecord::Stage::NotSent;
+    record.append.reset();
+    if (!record.archived)
+        remove(); // nothing left to remember of that print
+    else if (!m_disk || encodePrintRecord(record) != encodePrintRecord(*m_disk))
+        write(record);
 }

@@ -140,8 +140,10 @@ public:
     // with the ticket read from the unprinted-rows file (`restoring`: the
     // ticket will be shown; `rowsFile`: that file as it was before reading).
     Start recover(const TicketGrid& loaded, const FileStamp& rowsFile, bool restoring);
-    // The operator chose to keep a ticket that may have been printed.
-    void keep(const PrintRecord& record);
+    // The ticket of that print stays on screen (the operator chose to keep a
+    // ticket that may have been printed, or no job had gone out): the
+    // journal remembers only whether it is archived.
+    void keep(PrintRecord record);
 
 private:
     bool write(const PrintRecord& record);

@@ -26,22 +26,27 @@ bool WeighApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
+namespace {
+
+// Over whatever the operator is looking at: an open dialog first.
+QWidget* boxParent() {
+    QWidget* parent = QApplication::activeModalWidget();
+    return parent ? parent : QApplication::activeWindow();
+}
+
+} // namespace
+
 void installMessageBoxSink() {
     setMessageSink([](MessageKind kind, const QString& text) {
-        QWidget* parent = QApplication::activeModalWidget();
-        if (!parent)
-            parent = QApplication::activeWindow();
+        QWidget* parent = boxParent();
         if (kind == MessageKind::Error)
             QMessageBox::critical(parent, QStringLiteral("Chyba"), text);
         else
             QMessageBox::information(parent, QStringLiteral("Informace"), text);
     });
     setQuestionSink([](const Question& question) {
-        QWidget* parent = QApplication::activeModalWidget();
-        if (!parent)
-            parent = QApplication::activeWindow();
         QMessageBox box(QMessageBox::Question, QStringLiteral("Dotaz"), question.text,
-                        QMessageBox::NoButton, parent);
+                        QMessageBox::NoButton, boxParent());
         QPushButton* first = box.addButton(question.first, QMessageBox::AcceptRole);
         QPushButton* second = box.addButton(question.second, QMessageBox::RejectRole);
         box.setDefaultButton(first);

@@ -156,7 +156,6 @@ public:
     // are in the archive already (a failed print, or a restart that kept
     // them); empty when not.
     const QByteArray& archivedTicket() const { return m_archivedTicket; }
-    void setArchivedTicket(const QByteArray& ticket) { m_archivedTicket = ticket; }
 
     // Counts every change of the ticket, so that the window knows when to
     // write the unprinted-rows file again.

@@ -548,39 +548,28 @@ void TForm1::applyDisplay() {
 // Every complete frame of the delivery is decoded; a frame that fails is
 // reported once and the frames behind it still count.
 void TForm1::DecodePrintFrame(QString& buffer) {
-    const QList<PrintFrame> frames = m_session.takeFrames(buffer);
-    for (const PrintFrame& frame : frames) {
-        atBoundary([&] {
-            const int first = m_session.grid().lastRow();
-            if (frame.kind == PrintFrame::Kind::Item) {
-                endDescriptionEdit();
-                StringGrid1->commitOpenEditor();
-                m_session.addItemFrame(frame, clock_::now());
-                ticketChanged(first);
-                StringGrid1->setRow(m_session.grid().lastRow());
-                selectDescriptionOfLastBodyRow();
-            } else {
-                endDescriptionEdit();
-                keepTicketNow(); // the journal speaks of the rows the file holds
-                bool printed = false;
-                try {
-                    printed = m_session.printTotalFrame(frame, clock_::now(), printStep());
-                } catch (...) {
-                    ticketChanged(0);
-                    tellJournalFailure();
-                    throw;
-                }
-                // Only a print that ran may settle the journal.
-                if (printed)
-                    afterPrint();
-            }
-        });
-    }
     // Frames that came while a total frame printed waited in the buffer (the
-    // session gives none during a print); they follow the ones taken here.
-    if (!frames.isEmpty())
-        DecodePrintFrame(buffer);
-    else if (const auto left = m_session.frameHoldLeft(buffer); left.count() >= 0)
+    // session gives none during a print); they follow the ones taken before.
+    for (QList<PrintFrame> frames; !(frames = m_session.takeFrames(buffer)).isEmpty();) {
+        for (const PrintFrame& frame : frames) {
+            atBoundary([&] {
+                const int first = m_session.grid().lastRow();
+                endDescriptionEdit();
+                if (frame.kind == PrintFrame::Kind::Item) {
+                    StringGrid1->commitOpenEditor();
+                    m_session.addItemFrame(frame, clock_::now());
+                    ticketChanged(first);
+                    StringGrid1->setRow(m_session.grid().lastRow());
+                    selectDescriptionOfLastBodyRow();
+                } else {
+                    printWith([&] {
+                        return m_session.printTotalFrame(frame, clock_::now(), printStep());
+                    });
+                }
+            });
+        }
+    }
+    if (const auto left = m_session.frameHoldLeft(buffer); left.count() >= 0)
         m_frameHold->start(left);
 }
 
@@ -667,16 +656,22 @@ TicketSession::PrintStep TForm1::printStep() {
 void TForm1::BitBtn1Click() {
     endDescriptionEdit();
     StringGrid1->commitOpenEditor();
+    printWith([this] { return m_session.print(clock_::now(), printStep()); });
+}
+
+void TForm1::printWith(const std::function<bool()>& print) {
     if (!m_session.printing())
         keepTicketNow(); // the journal speaks of the rows the file holds
     bool printed = false;
     try {
-        printed = m_session.print(clock_::now(), printStep());
+        printed = print();
     } catch (...) {
-        ticketChanged(0); // weighings held during the print are on the ticket
+        // The ticket stays, with the weighings held during the print on it.
+        ticketChanged(0);
         tellJournalFailure();
         throw;
     }
+    // Only a print that ran may settle the journal.
     if (printed)
         afterPrint();
 }

@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <functional>
+
 class TStringGrid;
 class TDescriptionCombo;
 class TVaComm;
@@ -120,6 +122,8 @@ private:
     void placeComboOverCell(int column, int row);
     void selectDescriptionOfLastBodyRow();
     void showWeighing(int firstChangedRow);
+    // Runs a print action of the session (false: it refused, one runs).
+    void printWith(const std::function<bool()>& print);
     void afterPrint();
     // The printed ticket must leave the unprinted-rows file: the emptied
     // ticket replaces it, or the file goes.
