@@ -56,13 +56,10 @@ struct DayCheck {
 };
 
 std::optional<DayCheck> checkDay(const DayFile& file, QByteArrayView bytes) {
-    DayCheck day;
-    day.report.day = file.day;
-    day.report.dayFile = file.path;
-    day.report.sealFile = paths::sealFileOf(file.path);
-    day.report.dayMissing = file.missing;
-    if (!checkAgainstSealFile(day.report, bytes) || day.report.clean())
+    std::optional<DaySealReport> report = checkArchiveDay(file.day, bytes, !file.missing);
+    if (!report || report->clean())
         return std::nullopt;
+    DayCheck day{std::move(*report)};
     if (day.report.check.changed)
         day.changedLine = archiveLineAt(bytes, day.report.check.changedFrom);
     return day;

@@ -348,6 +348,9 @@ SealCheck checkSeals(QByteArrayView day, const SealFile& seals) {
     return check;
 }
 
+namespace {
+
+// False when there is no seal file.
 bool checkAgainstSealFile(DaySealReport& report, QByteArrayView bytes) {
     QByteArray sealBytes;
     switch (readSeals(report.sealFile, sealBytes, report.unreadable)) {
@@ -365,6 +368,8 @@ bool checkAgainstSealFile(DaySealReport& report, QByteArrayView bytes) {
     }
     return true;
 }
+
+} // namespace
 
 std::optional<DaySealReport> checkArchiveDay(const QDate& day, QByteArrayView bytes,
                                              bool dayExists) {

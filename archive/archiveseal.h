@@ -127,12 +127,9 @@ struct DaySealReport {
     SealCheck check;
     bool clean() const { return unreadable.isEmpty() && check.clean(); }
 };
-// Checks the day's bytes against the seal file the report names, filling in
-// its check, or the reason why the seal file cannot be read. False when there
-// is no seal file: such a day is not sealed and is not checked. Touches
-// nothing but the report, so it may run on a thread of its own.
-bool checkAgainstSealFile(DaySealReport& report, QByteArrayView bytes);
-// The same for a day of the archive beside the executable; empty when the
-// day has no seal file.
+// Checks a day of the archive beside the executable, from the day's bytes,
+// against its seal file: the check, or the reason why the seal file cannot
+// be read. Empty when the day has no seal file: such a day is not sealed and
+// is not checked.
 std::optional<DaySealReport> checkArchiveDay(const QDate& day, QByteArrayView bytes,
                                              bool dayExists);
